@@ -1,0 +1,12 @@
+#pragma once
+
+#include "link/MessageRequest.h"
+
+// What the cradle link needs from the window when a transfer fails.
+class LinkHost {
+public:
+    virtual ~LinkHost() = default;
+    // Enables or disables the Read and Write buttons together.
+    virtual void EnableTransferButtons(bool enabled) = 0;
+    virtual MessageAnswer ShowMessage(const MessageRequest& request) = 0;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "link/LinkHost.h"
+
+#include <string>
+
+// Everything the read and write procedures need from the window. The window runs each call
+// on the user-interface thread, blocking, in the order the worker made them; the tests use a
+// recording implementation.
+class ProgrammingHost : public LinkHost {
+public:
+    virtual void SetStatusText(const std::string& text) = 0;
+
+    virtual void SetProgressRange(int minimum, int maximum) = 0;
+    virtual void SetProgressStep(int step) = 0;
+    virtual void SetProgressPosition(int position) = 0;
+    virtual void StepProgress() = 0;
+
+    // Image to settings, then the working file.
+    virtual void DecodeImage() = 0;
+    virtual void RebuildTabs() = 0;
+    virtual void ShowSettings() = 0;
+    // Pages to settings to image, then the working file.
+    virtual void GatherPages() = 0;
+
+    // Operations of the General page.
+    virtual void LoadGeneralPage() = 0;
+    virtual void IncrementCapcodes() = 0;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "image/PagerImage.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// Raw 8192-byte image files. Errors come back as a text a user can read; nullopt is success.
+using FileError = std::optional<std::string>;
+
+// Reads up to 8192 bytes from the start of the file into the image; a shorter file leaves the
+// rest of the image as it was.
+FileError ReadImageFile(const std::filesystem::path& path, PagerImage& image);
+
+// Writes exactly 8192 bytes. The file is written beside the target, flushed and renamed over
+// it, so a failure never leaves a half-written file and the old file survives.
+FileError SaveImageFile(const std::filesystem::path& path, const PagerImage& image);
+
+// The working file "TempData.sav" in the working directory.
+std::filesystem::path WorkingFilePath(const std::string& workingDirectory);
+
+// Rewrites the working file; failures are silent because nothing ever reads it back.
+void WriteWorkingFile(const std::string& workingDirectory, const PagerImage& image);
+
+inline constexpr const char* kStartupImageName = "default.sav";

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "link/TransferState.h"
+
+#include <cstdint>
+
+// A run of consecutive 32-byte blocks of pager memory.
+struct BlockRegion {
+    std::uint32_t start;
+    std::uint32_t blocks;
+};
+
+// The pager memory the tool reads: the settings blocks and the canned-message texts.
+inline constexpr BlockRegion kReadRegions[] = {{0, 10}, {1024, 128}};
+
+// What a write sends after the settings blocks: the auto-increment block at 288, then the
+// canned-message texts. The settings blocks run from 0 and include the serial-number block at
+// 256 only while writing the serial number is enabled.
+inline constexpr std::uint32_t kSettingsBlocks = 8;
+inline constexpr std::uint32_t kSettingsBlocksWithSerial = 9;
+inline constexpr BlockRegion kIncrementStepRegion{288, 1};
+inline constexpr BlockRegion kCannedTextRegion{1024, 128};

@@ -1,0 +1,235 @@
+#include "programming/BlockRegions.h"
+#include "programming/BusyFlagRelease.h"
+#include "programming/MessageNumberOrder.h"
+#include "programming/ProgrammingTexts.h"
+#include "programming/SerialNumber.h"
+#include "programming/StatusBlink.h"
+#include "programming/TransferWorkers.h"
+
+#include "link/CradleProtocol.h"
+
+#include <array>
+#include <memory>
+
+namespace {
+
+constexpr std::uint32_t kMinimumCapcode = 8;
+
+// Writes the image to the pager block by block, each block verified by the cradle's echo, and
+// prepares the settings for the next pager of a batch.
+class WriteProcedure {
+public:
+    WriteProcedure(ProgrammerContext& context, ProgrammingHost& host, const Sleeper& sleep,
+                   BusyFlagRelease& busy)
+        : context_(context), host_(host), sleep_(sleep), busy_(busy),
+          link_(*context.channel, context.transfer, host),
+          settingsBlocks_(context.state.serialWriteEnabled.load() ? kSettingsBlocksWithSerial
+                                                                  : kSettingsBlocks) {}
+
+    void Run() {
+        // A repair write sends the image the repair request prepared, as it is.
+        const bool repair = context_.state.repairWriteRequest.load() == kRepairUnderWay;
+        if (!repair && !(PagerMatchesMode() && GatherAndCheckCapcodes())) {
+            return;
+        }
+        Prepare(repair);
+        if (!WriteRegions() || !FinalIdentityCheck()) {
+            return;
+        }
+        host_.SetProgressPosition(0);
+        BlinkStatus(host_, sleep_, kWriteOkText, context_.stopRequested);
+        if (context_.stopRequested.load()) {
+            return;
+        }
+        AdvanceSerialNumber();
+        busy_.Release();
+        host_.IncrementCapcodes();
+    }
+
+private:
+    // Reads the pager identity. A pager of the other generation offers the mode switch and a
+    // missing pager is reported; either way nothing is written this time.
+    bool PagerMatchesMode() {
+        if (context_.stopRequested.load()) {
+            return false;
+        }
+        context_.transfer.address = 0;
+        PagerIdentity identity = PagerIdentity::Invalid;
+        if (!link_.Identify(identity)) {
+            return false;
+        }
+        const std::uint8_t mode = context_.state.programmingMode.load();
+        switch (identity) {
+        case PagerIdentity::V2:
+            if (mode == kModeV2) {
+                return true;
+            }
+            OfferModeSwitch(kV2PagerQuestion, kModeV2, MessageNumberOrderForV2);
+            return false;
+        case PagerIdentity::V1:
+            if (mode == kModeV1) {
+                return true;
+            }
+            OfferModeSwitch(kV1PagerQuestion, kModeV1, MessageNumberOrderForV1);
+            return false;
+        case PagerIdentity::Invalid:
+            break;
+        }
+        host_.ShowMessage(
+            {kNoPagerText, kWriteCaption, MessageIcon::Information, MessageButtons::Ok});
+        return false;
+    }
+
+    // The pages keep their values; only the list index that moves between the V1 and V2
+    // lists is shifted so that it keeps its meaning.
+    void OfferModeSwitch(const char* question, std::uint8_t pagerMode,
+                         std::uint8_t (*shiftMessageNumberOrder)(std::uint8_t)) {
+        const MessageAnswer answer = host_.ShowMessage(
+            {question, kWriteCaption, MessageIcon::None, MessageButtons::OkCancel});
+        if (answer != MessageAnswer::Ok) {
+            return;
+        }
+        ShiftMessageNumberOrder(shiftMessageNumberOrder);
+        context_.state.programmingMode.store(pagerMode);
+        host_.RebuildTabs();
+        host_.ShowSettings();
+    }
+
+    void ShiftMessageNumberOrder(std::uint8_t (*shift)(std::uint8_t)) {
+        std::lock_guard lock(context_.dataMutex);
+        auto& order = context_.settings.messageNumberOrder;
+        order = shift(order);
+    }
+
+    bool GatherAndCheckCapcodes() {
+        host_.GatherPages();
+        const char* refusal = CapcodeRefusal();
+        if (refusal == nullptr) {
+            return true;
+        }
+        host_.ShowMessage({refusal, kWriteCaption, MessageIcon::Stop, MessageButtons::Ok});
+        return false;
+    }
+
+    // The message for the first row whose capcode the pager cannot take, or nullptr. An unused
+    // row (capcode 0, disabled) is fine; a capcode 1..7 is refused even in a disabled row.
+    const char* CapcodeRefusal() {
+        std::lock_guard lock(context_.dataMutex);
+        const PagerSettings& settings = context_.settings;
+        for (int row = 0; row < PagerSettings::kCapcodes; ++row) {
+            const std::uint32_t capcode = settings.capcodes[row];
+            if (capcode == 0 && settings.capcodeEnabled[row] != 0) {
+                return kCapcodeZeroText;
+            }
+            if (capcode != 0 && capcode < kMinimumCapcode) {
+                return kCapcodeBelowEightText;
+            }
+        }
+        return nullptr;
+    }
+
+    // Takes the image as it is now: what the window does to the image from here on does not
+    // change what reaches the pager.
+    void Prepare(bool repair) {
+        // Like a read, the bar runs from 0 to one less than the number of blocks.
+        const std::uint32_t blocks =
+            settingsBlocks_ + kIncrementStepRegion.blocks + kCannedTextRegion.blocks;
+        host_.SetProgressRange(0, static_cast<int>(blocks) - 1);
+        host_.SetProgressStep(1);
+        if (repair) {
+            context_.state.repairWriteRequest.store(kRepairIdle);
+        }
+        std::lock_guard lock(context_.dataMutex);
+        *snapshot_ = context_.image;
+    }
+
+    bool WriteRegions() {
+        const std::array<BlockRegion, 3> regions{BlockRegion{0, settingsBlocks_},
+                                                 kIncrementStepRegion, kCannedTextRegion};
+        for (const BlockRegion& region : regions) {
+            context_.transfer.address = region.start;
+            for (std::uint32_t block = 0; block < region.blocks; ++block) {
+                if (!WriteBlock(context_.transfer.address)) {
+                    return false;
+                }
+                context_.transfer.address += kBlockSize;
+            }
+        }
+        return true;
+    }
+
+    bool WriteBlock(std::uint32_t address) {
+        if (context_.stopRequested.load()) {
+            return false;
+        }
+        bool verified = false;
+        if (!link_.WriteBlock(address, snapshot_->data() + address, verified)) {
+            return false;
+        }
+        host_.StepProgress();
+        if (!verified) {
+            ShowWriteError(kBlockMismatchText);
+            return false;
+        }
+        return true;
+    }
+
+    // Reads block 0 again: the pager must still answer with either identity. A failed send
+    // has shown the USB error already and is followed by a write error of its own.
+    bool FinalIdentityCheck() {
+        if (context_.stopRequested.load()) {
+            return false;
+        }
+        link_.SetHeader(CradleProtocol::kRead, 0);
+        if (!link_.SendRequest()) {
+            ShowWriteError(kFinalSendErrorText);
+            return false;
+        }
+        link_.ClearReply();
+        if (!link_.ReceiveReply() ||
+            CradleProtocol::ClassifyIdentity(context_.transfer.reply.data() + kFrameHeaderSize) ==
+                PagerIdentity::Invalid) {
+            ShowWriteError(kFinalReplyErrorText);
+            return false;
+        }
+        return true;
+    }
+
+    void ShowWriteError(const char* text) {
+        host_.ShowMessage({text, kWriteCaption, MessageIcon::Stop, MessageButtons::Ok});
+        host_.SetProgressPosition(0);
+    }
+
+    // Gives the next pager of a batch the next serial number, when the technician asked for it
+    // and the full settings are in use.
+    void AdvanceSerialNumber() {
+        if (!context_.state.serialAutoIncrement.load() ||
+            context_.state.tabLockState.load() != TabLockState::Unlocked) {
+            return;
+        }
+        {
+            std::lock_guard lock(context_.dataMutex);
+            auto& serialNumber = context_.settings.serialNumber;
+            serialNumber = ::AdvanceSerialNumber(serialNumber);
+        }
+        host_.LoadGeneralPage();
+    }
+
+    ProgrammerContext& context_;
+    ProgrammingHost& host_;
+    const Sleeper& sleep_;
+    BusyFlagRelease& busy_;
+    CradleProtocol link_;
+    const std::uint32_t settingsBlocks_;
+    std::unique_ptr<PagerImage> snapshot_ = std::make_unique<PagerImage>();
+};
+
+} // namespace
+
+void RunWriteWorker(ProgrammerContext& context, ProgrammingHost& host, const Sleeper& sleep) {
+    BusyFlagRelease busy(context.state.busy);
+    if (context.stopRequested.load() || !context.channel) {
+        return;
+    }
+    WriteProcedure(context, host, sleep, busy).Run();
+}

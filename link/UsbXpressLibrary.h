@@ -10,6 +10,7 @@ inline constexpr UsbStatus kInvalidHandle = 0x01;
 inline constexpr UsbStatus kReadError = 0x02;
 inline constexpr UsbStatus kWriteError = 0x04;
 inline constexpr UsbStatus kInvalidParameter = 0x06;
+inline constexpr UsbStatus kSystemError = 0x0C;
 inline constexpr UsbStatus kReadTimedOut = 0x0D;
 inline constexpr UsbStatus kWriteTimedOut = 0x0E;
 inline constexpr UsbStatus kDeviceNotFound = 0xFF;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +13,17 @@ struct PagerSettings {
     static constexpr int kTones = 4;
     static constexpr int kCannedMessages = 32;
     static constexpr int kCannedTextSize = 128;
+
+    // Widths of the text fields in the image; the canned texts keep their last byte for the
+    // terminating zero.
+    static constexpr std::size_t kStartupTextWidth = 20;
+    static constexpr std::size_t kOtaPasswordWidth = 8;
+    static constexpr std::size_t kHandProgramPasswordWidth = 4;
+    static constexpr std::size_t kFrequencyTextWidth = 8;
+    static constexpr std::size_t kSerialNumberWidth = 16;
+    static constexpr std::size_t kCannedTextWidth = kCannedTextSize - 1;
+    // Capcodes are 21-bit numbers.
+    static constexpr std::uint32_t kCapcodeMax = 2097151;
 
     using CapcodeBytes = std::array<std::uint8_t, kCapcodes>;
     using CannedBytes = std::array<std::uint8_t, kCannedMessages>;

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "image/PagerSettings.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// PagerSettings as one JSON object: "programmingMode" (0 = V1, 1 = V2) and every field by its
+// name. Numbers are integers; per-capcode and canned-message fields are arrays. Texts are the
+// setting's bytes read as ISO-8859-1; a canned message is its buffer up to the first zero byte.
+inline constexpr const char* kProgrammingModeKey = "programmingMode";
+
+// Each byte as the ISO-8859-1 character of that code, written in UTF-8.
+std::string Latin1ToUtf8(std::string_view bytes);
+
+// UTF-8 text back to one byte per character; on a malformed text or a character above U+00FF
+// returns nothing and, when asked, the reason.
+std::optional<std::string> Utf8ToLatin1(std::string_view text, std::string* reason = nullptr);
+
+nlohmann::ordered_json SettingsToJson(const PagerSettings& settings, std::uint8_t mode);
+
+// Sets the fields the object names; fields left out keep their values, and a missing
+// "programmingMode" leaves mode as it was. On error nothing changes and the reason names the
+// field: unknown key, wrong type, number outside its field, text too long or not ISO-8859-1,
+// array of the wrong length.
+std::optional<std::string> ApplySettingsJson(const nlohmann::json& object, PagerSettings& settings,
+                                             std::optional<std::uint8_t>& mode);
+
+// The same from JSON text, which may also be invalid JSON.
+std::optional<std::string> ApplySettingsJsonText(std::string_view text, PagerSettings& settings,
+                                                 std::optional<std::uint8_t>& mode);

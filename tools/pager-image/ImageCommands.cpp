@@ -1,0 +1,170 @@
+#include "ImageCommands.h"
+
+#include "image/ImageCodec.h"
+#include "image/ImageFiles.h"
+#include "image/ProgramState.h"
+#include "image/SettingsJson.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+std::uint8_t ModeFromName(const std::string& name) {
+    return name == "v1" ? kModeV1 : kModeV2;
+}
+
+std::optional<std::uint8_t> ModeFromIdentity(const PagerImage& image) {
+    if (std::equal(kIdentityV1.begin(), kIdentityV1.end(), image.begin())) {
+        return kModeV1;
+    }
+    if (std::equal(kIdentityV2.begin(), kIdentityV2.end(), image.begin())) {
+        return kModeV2;
+    }
+    return std::nullopt;
+}
+
+// A file shorter than an image reads as a zero image with its bytes at the start.
+PagerImage ReadImage(const std::string& path) {
+    PagerImage image{};
+    if (FileError error = ReadImageFile(path, image)) {
+        throw CommandError(*error);
+    }
+    return image;
+}
+
+std::uint8_t ImageMode(const std::string& path, const PagerImage& image,
+                       const CommandOptions& options) {
+    if (options.mode) {
+        return ModeFromName(*options.mode);
+    }
+    if (const auto mode = ModeFromIdentity(image)) {
+        return *mode;
+    }
+    throw CommandError(path + ": identity bytes are neither \"2011\" (V1) nor \"W50C\" (V2); " +
+                       "give the mode with --mode v1 or --mode v2");
+}
+
+std::string ReadTextFile(const std::string& path) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                         std::fclose);
+    if (!file) {
+        throw CommandError("Cannot open " + path + ": " + std::strerror(errno));
+    }
+    std::string text;
+    char buffer[4096];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        text.append(buffer, count);
+    }
+    if (std::ferror(file.get())) {
+        throw CommandError("Cannot read " + path + ": " + std::strerror(errno));
+    }
+    return text;
+}
+
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysInMonth(int year, int month) {
+    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+LocalDateTime ParseTime(const std::string& text) {
+    LocalDateTime time;
+    int consumed = 0;
+    const bool parsed = text.size() == 16 &&
+                        std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d%n", &time.year, &time.month,
+                                    &time.day, &time.hour, &time.minute, &consumed) == 5 &&
+                        consumed == 16 && time.month >= 1 && time.month <= 12 && time.day >= 1 &&
+                        time.day <= DaysInMonth(time.year, time.month) && time.hour >= 0 &&
+                        time.hour <= 23 && time.minute >= 0 && time.minute <= 59;
+    if (!parsed) {
+        throw CommandError("--time: \"" + text + "\" is not a date and time YYYY-MM-DDTHH:MM");
+    }
+    return time;
+}
+
+std::optional<LocalDateTime> StampTime(const CommandOptions& options) {
+    return options.time ? std::optional(ParseTime(*options.time)) : CurrentLocalTime();
+}
+
+void SaveImage(const std::string& path, const PagerImage& image) {
+    if (FileError error = SaveImageFile(path, image)) {
+        throw CommandError(*error);
+    }
+}
+
+// One line per differing value, arrays compared element by element.
+void DiffValues(const std::string& name, const nlohmann::ordered_json& a,
+                const nlohmann::ordered_json& b, std::ostream& out, int& differences) {
+    if (a.is_array() && b.is_array() && a.size() == b.size()) {
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            DiffValues(name + "[" + std::to_string(i) + "]", a[i], b[i], out, differences);
+        }
+    } else if (a != b) {
+        out << name << ": " << a.dump() << " -> " << b.dump() << '\n';
+        ++differences;
+    }
+}
+
+} // namespace
+
+int DecodeCommand(const std::string& imagePath, const CommandOptions& options, std::ostream& out) {
+    const PagerImage image = ReadImage(imagePath);
+    const std::uint8_t mode = ImageMode(imagePath, image, options);
+    PagerSettings settings;
+    DecodeImage(image, mode, settings);
+    out << SettingsToJson(settings, mode).dump(2) << '\n';
+    return kExitOk;
+}
+
+int EncodeCommand(const std::string& settingsPath, const CommandOptions& options) {
+    PagerSettings settings;
+    std::optional<std::uint8_t> jsonMode;
+    if (auto error = ApplySettingsJsonText(ReadTextFile(settingsPath), settings, jsonMode)) {
+        throw CommandError(settingsPath + ": " + *error);
+    }
+    const std::uint8_t mode =
+        options.mode ? ModeFromName(*options.mode) : jsonMode.value_or(kModeV2);
+    const std::optional<LocalDateTime> now = StampTime(options);
+    PagerImage image{};
+    EncodeImage(settings, mode, now, image);
+    SaveImage(options.output, image);
+    return kExitOk;
+}
+
+int ReencodeCommand(const std::string& imagePath, const CommandOptions& options) {
+    const std::optional<LocalDateTime> now = StampTime(options);
+    PagerImage image = ReadImage(imagePath);
+    const std::uint8_t mode = ImageMode(imagePath, image, options);
+    PagerSettings settings;
+    DecodeImage(image, mode, settings);
+    EncodeImage(settings, mode, now, image);
+    SaveImage(options.output, image);
+    return kExitOk;
+}
+
+int DiffCommand(const std::string& first, const std::string& second, const CommandOptions& options,
+                std::ostream& out) {
+    const PagerImage a = ReadImage(first);
+    const PagerImage b = ReadImage(second);
+    const std::uint8_t modeA = ImageMode(first, a, options);
+    const std::uint8_t modeB = ImageMode(second, b, options);
+    PagerSettings settingsA;
+    PagerSettings settingsB;
+    DecodeImage(a, modeA, settingsA);
+    DecodeImage(b, modeB, settingsB);
+    const nlohmann::ordered_json jsonA = SettingsToJson(settingsA, modeA);
+    const nlohmann::ordered_json jsonB = SettingsToJson(settingsB, modeB);
+    int differences = 0;
+    for (const auto& item : jsonA.items()) {
+        DiffValues(item.key(), item.value(), jsonB.at(item.key()), out, differences);
+    }
+    return differences == 0 ? kExitOk : kExitDifferent;
+}

@@ -13,7 +13,9 @@ CC8051f320Usb::~CC8051f320Usb() {
 bool CC8051f320Usb::EnumerateDevices() {
     deviceList_.clear();
     deviceNumbers_.clear();
-    handle_ = kClosedHandle;
+    // Normally called only while closed; a handle still open is closed, not leaked.
+    if (IsOpen())
+        Close();
     std::uint32_t count = 0;
     if (library_.GetNumDevices(count) != usb_status::kSuccess)
         return false;

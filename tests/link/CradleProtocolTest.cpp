@@ -13,9 +13,17 @@ std::array<std::uint8_t, kBlockSize> CountingBlock(std::uint8_t first) {
     return block;
 }
 
+using Header4 = std::array<std::uint8_t, kFrameHeaderSize>;
+
 struct OpenLink : ::testing::Test {
     SimulatedLink link;
     void SetUp() override { ASSERT_TRUE(link.channel.Open(kCradleDeviceString)); }
+
+    Header4 Header() const {
+        Header4 header{};
+        std::copy_n(link.transfer.request.begin(), kFrameHeaderSize, header.begin());
+        return header;
+    }
 
     std::array<std::uint8_t, kBlockSize> ReplyData() const {
         std::array<std::uint8_t, kBlockSize> data{};
@@ -35,10 +43,7 @@ struct OpenLink : ::testing::Test {
 
 TEST_F(OpenLink, ReadsAndWritesBlocksWithBigEndianHeaders) {
     ASSERT_TRUE(link.protocol.ReadBlock(1056));
-    EXPECT_EQ(link.transfer.request[0], 'R');
-    EXPECT_EQ(link.transfer.request[1], 0x04);
-    EXPECT_EQ(link.transfer.request[2], 0x20);
-    EXPECT_EQ(link.transfer.request[3], 0x01);
+    EXPECT_EQ(Header(), (Header4{'R', 0x04, 0x20, 0x01}));
     EXPECT_EQ(link.transfer.transferred, kFrameSize);
     EXPECT_EQ(ReplyData(), MemoryAt(1056));
 
@@ -46,10 +51,7 @@ TEST_F(OpenLink, ReadsAndWritesBlocksWithBigEndianHeaders) {
     bool verified = false;
     ASSERT_TRUE(link.protocol.WriteBlock(288, block.data(), verified));
     EXPECT_TRUE(verified);
-    EXPECT_EQ(link.transfer.request[0], 'W');
-    EXPECT_EQ(link.transfer.request[1], 0x01);
-    EXPECT_EQ(link.transfer.request[2], 0x20);
-    EXPECT_EQ(link.transfer.request[3], 0x01);
+    EXPECT_EQ(Header(), (Header4{'W', 0x01, 0x20, 0x01}));
     EXPECT_EQ(MemoryAt(288), block);
 
     // A read sends whatever data the request buffer last held.
@@ -117,15 +119,6 @@ TEST(PagerIdentity, MatchesOnlyTheExactFourBytes) {
         ASSERT_TRUE(link.protocol.Identify(identity)) << row.bytes;
         EXPECT_EQ(identity, row.identity) << row.bytes;
     }
-}
-
-TEST(PagerIdentity, FactoryPagersCarryTheirGeneration) {
-    EXPECT_EQ(CradleProtocol::ClassifyIdentity(MakeFactoryPager(FactoryPager::V1).data()),
-              PagerIdentity::V1);
-    EXPECT_EQ(CradleProtocol::ClassifyIdentity(MakeFactoryPager(FactoryPager::V2).data()),
-              PagerIdentity::V2);
-    EXPECT_EQ(CradleProtocol::ClassifyIdentity(MakeFactoryPager(FactoryPager::None).data()),
-              PagerIdentity::Invalid);
 }
 
 // Every way a send or receive can fail ends the same way: buttons off, channel closed, then

@@ -34,15 +34,11 @@ public:
         written = length + claimExtra;
         return usb_status::kSuccess;
     }
-    std::optional<std::string> TakeAccessProblem() override {
-        return std::exchange(accessProblem, std::nullopt);
-    }
 
     std::vector<Handle> closed;
     Handle lastHandle = -1;
     std::uint32_t lastTimeoutMs = 0;
     std::uint32_t claimExtra = 0;
-    std::optional<std::string> accessProblem;
 
 private:
     std::vector<UsbDeviceInfo> devices_;
@@ -147,12 +143,6 @@ TEST_F(LayerOverTwoBackends, NeverReportsMoreBytesThanAsked) {
     EXPECT_EQ(moved, 36u);
     layer.Write(handle, frame, 36, moved);
     EXPECT_EQ(moved, 36u);
-}
-
-TEST_F(LayerOverTwoBackends, HandsOutAnAccessProblemOnce) {
-    second->accessProblem = "no permission";
-    EXPECT_EQ(layer.TakeAccessProblem(), "no permission");
-    EXPECT_EQ(layer.TakeAccessProblem(), std::nullopt);
 }
 
 TEST(UsbDeviceLayer, TruncatesLongStringsToTheBufferWithATerminator) {

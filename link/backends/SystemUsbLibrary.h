@@ -1,0 +1,13 @@
+#pragma once
+
+#include "link/UsbDeviceLayer.h"
+
+#include <memory>
+
+// The USB library the program uses: real cradles through libusb first, then the virtual
+// cradles of the current user. Setting PAGER_NO_LIBUSB=1 in the environment leaves out the
+// real USB bus (tests and demos that must not touch attached hardware).
+//
+// The layer is returned as itself so the window can ask TakeAccessProblem(); it converts to
+// std::unique_ptr<UsbXpressLibrary> wherever only the library is needed.
+std::unique_ptr<UsbDeviceLayer> CreateSystemUsbLibrary();

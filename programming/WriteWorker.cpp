@@ -32,6 +32,9 @@ public:
         if (!repair && !(PagerMatchesMode() && GatherAndCheckCapcodes())) {
             return;
         }
+        if (context_.stopRequested.load()) {
+            return;
+        }
         Prepare(repair);
         if (!WriteRegions() || !FinalIdentityCheck()) {
             return;

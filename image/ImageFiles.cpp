@@ -72,11 +72,12 @@ int WriteFully(int fd, const std::uint8_t* data, std::size_t size) {
     return 0;
 }
 
-// A name beside the target that no other writer in this or another process picks.
+// A name beside the target that no other writer in this or another process picks. It does not
+// grow with the target's name, so any name that can be saved can also be saved this way.
 std::filesystem::path TemporaryPath(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
-    std::string name = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) +
-                       "-" + std::to_string(counter++);
+    const std::string name =
+        ".image-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
     return target.parent_path() / name;
 }
 

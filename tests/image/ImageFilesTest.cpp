@@ -1,0 +1,221 @@
+// Image files: reading, atomic saving, the working file and the start-up image.
+#include "image/ImageFiles.h"
+#include "ImageTestSupport.h"
+#include "image/ImageLoading.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ImageFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "image-files-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path Write(const std::string& name, const std::string& bytes) {
+        const fs::path path = dir_ / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    static std::string Contents(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    // Files in the folder, so that a test sees leftover temporary files.
+    std::size_t Entries() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {}));
+    }
+
+    fs::path dir_;
+};
+
+PagerImage Filled(std::uint8_t value) {
+    PagerImage image;
+    image.fill(value);
+    return image;
+}
+
+std::string Pattern(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>(i * 7 + 3);
+    }
+    return bytes;
+}
+
+TEST_F(ImageFiles, ReadTakesRawBytesUpToTheImageSize) {
+    struct Case {
+        std::size_t size;
+        std::size_t replaced;
+    };
+    for (const Case c : {Case{100, 100}, Case{8192, 8192}, Case{10000, 8192}, Case{0, 0}}) {
+        const std::string bytes = Pattern(c.size);
+        const fs::path path = Write("file.sav", bytes);
+        PagerImage image = Filled(0xEE);
+        ASSERT_FALSE(ReadImageFile(path, image)) << c.size;
+        EXPECT_EQ(Bytes(image, 0, c.replaced), bytes.substr(0, c.replaced));
+        for (std::size_t a = c.replaced; a < kImageSize; ++a) {
+            ASSERT_EQ(image[a], 0xEE) << "address " << a;
+        }
+    }
+}
+
+TEST_F(ImageFiles, NoTextTranslationOfLineEndsOrEndOfFileBytes) {
+    const std::string bytes = std::string("W50C\r\n\x1A\n\r\x1A", 10) + std::string(8182, '\x1A');
+    PagerImage image{};
+    ASSERT_FALSE(ReadImageFile(Write("crlf.sav", bytes), image));
+    EXPECT_EQ(Bytes(image, 0, kImageSize), bytes);
+}
+
+TEST_F(ImageFiles, ReadFailuresLeaveTheImageAlone) {
+    for (const fs::path& path : {dir_ / "missing.sav", dir_}) {
+        PagerImage image = Filled(0x11);
+        const FileError error = ReadImageFile(path, image);
+        ASSERT_TRUE(error) << path;
+        EXPECT_NE(error->find(path.string()), std::string::npos) << *error;
+        EXPECT_EQ(image, Filled(0x11));
+    }
+}
+
+TEST_F(ImageFiles, SaveWritesExactlyTheImageAndReplacesTheOldFile) {
+    const fs::path path = Write("out.sav", "old contents that are shorter");
+    const PagerImage image = RandomImage(9);
+    ASSERT_FALSE(SaveImageFile(path, image));
+    EXPECT_EQ(Contents(path), Bytes(image, 0, kImageSize));
+    EXPECT_EQ(Entries(), 1U);
+}
+
+TEST_F(ImageFiles, SaveFailuresReportTheReasonAndLeaveNothingBehind) {
+    const fs::path regular = Write("regular.sav", "keep me");
+    fs::create_directory(dir_ / "folder");
+    const fs::path targets[] = {
+        dir_ / "no-such-folder" / "out.sav", // folder does not exist
+        regular / "out.sav",                 // parent is a regular file
+        dir_ / "folder",                     // target is a folder
+    };
+    for (const fs::path& target : targets) {
+        const FileError error = SaveImageFile(target, Filled(1));
+        ASSERT_TRUE(error) << target;
+        EXPECT_NE(error->find(target.string()), std::string::npos) << *error;
+        EXPECT_NE(error->find(": "), std::string::npos) << *error;
+    }
+    EXPECT_EQ(Contents(regular), "keep me");
+    EXPECT_TRUE(fs::is_directory(dir_ / "folder"));
+    EXPECT_EQ(Entries(), 2U);
+}
+
+// Lowers the file-size limit so that writes fail part-way, as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int);
+};
+
+TEST_F(ImageFiles, SaveThatFailsMidWriteKeepsTheOldFile) {
+    const PagerImage old = RandomImage(1);
+    const fs::path path = dir_ / "image.sav";
+    ASSERT_FALSE(SaveImageFile(path, old));
+    FileError error;
+    {
+        FileSizeLimit limit(100);
+        error = SaveImageFile(path, Filled(0x55));
+    }
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->find("large"), std::string::npos) << *error;
+    EXPECT_EQ(Contents(path), Bytes(old, 0, kImageSize));
+    EXPECT_EQ(Entries(), 1U);
+}
+
+TEST_F(ImageFiles, WorkingFileIsJoinedWithoutALengthLimit) {
+    fs::path deep = dir_;
+    while (deep.string().size() < 300) {
+        deep /= std::string(40, 'd');
+    }
+    fs::create_directories(deep);
+    EXPECT_EQ(WorkingFilePath(deep.string()), deep / "TempData.sav");
+    WriteWorkingFile(deep.string(), Filled(0x42));
+    EXPECT_EQ(Contents(deep / "TempData.sav"), std::string(kImageSize, '\x42'));
+    WriteWorkingFile((dir_ / "missing").string(), Filled(0x42)); // silent
+}
+
+// Runs in a scratch current directory, as the start-up load reads "default.sav" from there.
+class StartupImage : public ImageFiles {
+protected:
+    void SetUp() override {
+        ImageFiles::SetUp();
+        previous_ = fs::current_path();
+        fs::create_directory(dir_ / "cwd");
+        fs::create_directory(dir_ / "work");
+        fs::current_path(dir_ / "cwd");
+    }
+    void TearDown() override {
+        fs::current_path(previous_);
+        ImageFiles::TearDown();
+    }
+    std::string Work() const { return (dir_ / "work").string(); }
+
+    fs::path previous_;
+};
+
+TEST_F(StartupImage, MissingFileTouchesNothing) {
+    PagerImage image{};
+    PagerSettings settings;
+    settings.language = 3;
+    EXPECT_FALSE(LoadStartupImage(image, settings, kModeV2, Work()));
+    EXPECT_EQ(image, PagerImage{});
+    EXPECT_EQ(settings.language, 3);
+    EXPECT_FALSE(fs::exists(WorkingFilePath(Work())));
+}
+
+TEST_F(StartupImage, LoadsDecodesAndRecordsTheWorkingFile) {
+    PagerSettings saved;
+    saved.capcodes[0] = 1234567;
+    saved.startupText = "WELCOME";
+    const PagerImage source = EncodeFor(saved, kModeV1);
+    const std::string prefix = Bytes(source, 0, 300); // a short file leaves the rest as it was
+    std::ofstream("default.sav", std::ios::binary) << prefix;
+
+    PagerImage image = Filled(0);
+    PagerSettings settings;
+    ASSERT_TRUE(LoadStartupImage(image, settings, kModeV1, Work()));
+    EXPECT_EQ(Bytes(image, 0, 300), prefix);
+    EXPECT_EQ(settings.capcodes[0], 1234567U);
+    EXPECT_EQ(settings.startupText, "WELCOME");
+    EXPECT_EQ(Contents(WorkingFilePath(Work())), Bytes(image, 0, kImageSize));
+}
+
+TEST_F(StartupImage, LoadImageFileReportsUnreadableFiles) {
+    PagerImage image = Filled(3);
+    PagerSettings settings;
+    const FileError error = LoadImageFile(dir_ / "absent.sav", image, settings, kModeV2, Work());
+    ASSERT_TRUE(error);
+    EXPECT_EQ(image, Filled(3));
+    EXPECT_FALSE(fs::exists(WorkingFilePath(Work())));
+}
+
+} // namespace

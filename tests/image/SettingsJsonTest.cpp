@@ -1,0 +1,141 @@
+// Settings as JSON: every field by name, texts as ISO-8859-1, and the rejected inputs.
+#include "image/SettingsJson.h"
+#include "ImageTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using nlohmann::json;
+
+TEST(Latin1, EveryByteRoundTripsThroughUtf8) {
+    std::string bytes;
+    for (int b = 0; b < 256; ++b) {
+        bytes += static_cast<char>(b);
+    }
+    const std::string text = Latin1ToUtf8(bytes);
+    EXPECT_EQ(text.size(), 128U + 2U * 128U);
+    EXPECT_EQ(Utf8ToLatin1(text), bytes);
+}
+
+TEST(Latin1, RejectsWhatIsNotOneByteText) {
+    const char* bad[] = {"\xE2\x82\xAC",     // U+20AC
+                         "\xF0\x9F\x98\x80", // U+1F600
+                         "\xC0\x81",         // overlong
+                         "\xC3",             // cut short
+                         "\x80",             // stray continuation
+                         "\xC3\x28"};
+    for (const char* text : bad) {
+        std::string reason;
+        EXPECT_FALSE(Utf8ToLatin1(text, &reason)) << text;
+        EXPECT_FALSE(reason.empty());
+    }
+    std::string reason;
+    Utf8ToLatin1("a\xE2\x82\xAC", &reason);
+    EXPECT_NE(reason.find("U+20AC"), std::string::npos) << reason;
+}
+
+TEST(SettingsJson, EveryFieldSurvivesTheJsonForm) {
+    for (std::uint32_t seed = 1; seed <= 10; ++seed) {
+        for (std::uint8_t mode : {kModeV1, kModeV2}) {
+            // Canned buffers hold text up to the first zero byte, so make each end with one.
+            PagerSettings decoded = DecodeFrom(RandomImage(seed, 1), mode);
+            for (auto& text : decoded.cannedMessages) {
+                std::fill(text.begin() + static_cast<std::ptrdiff_t>(seed) * 10, text.end(), 0);
+            }
+            const json object = json::parse(SettingsToJson(decoded, mode).dump());
+            PagerSettings parsed;
+            std::optional<std::uint8_t> parsedMode;
+            ASSERT_FALSE(ApplySettingsJson(object, parsed, parsedMode));
+            EXPECT_EQ(parsed, decoded) << "seed " << seed;
+            EXPECT_EQ(parsedMode, mode);
+        }
+    }
+}
+
+TEST(SettingsJson, FieldsLeftOutKeepTheirValues) {
+    PagerSettings settings;
+    settings.zoomLevel = 2;
+    std::optional<std::uint8_t> mode;
+    ASSERT_FALSE(ApplySettingsJsonText(
+        R"({"capcodes": [8, 0, 0, 0, 0, 0, 0, 2097151], "startupText": "Caf\u00e9"})", settings,
+        mode));
+    EXPECT_EQ(settings.capcodes[7], 2097151U);
+    EXPECT_EQ(settings.startupText, "Caf\xE9");
+    EXPECT_EQ(settings.zoomLevel, 2);
+    EXPECT_EQ(settings.handProgramPassword, "3916");
+    EXPECT_FALSE(mode);
+}
+
+TEST(SettingsJson, BadInputNamesTheFieldAndChangesNothing) {
+    struct Case {
+        const char* json;
+        const char* named; // part of the expected message
+    };
+    const Case cases[] = {
+        {R"({"capcodes": [8, 0, 0, 0, 0, 0, 0, 2097152]})", "capcodes[7]"},
+        {R"({"language": 256})", "language"},
+        {R"({"language": -1})", "language"},
+        {R"({"language": 1.5})", "language"},
+        {R"({"language": "1"})", "language"},
+        {R"({"toneType": [[0,0,0,0]]})", "toneType"},
+        {R"({"toneType": [[0,0,0],[0,0,0,0],[0,0,0,0],[0,0,0,0],[0,0,0,0],[0,0,0,0],[0,0,0,0],[0,0,0,0]]})",
+         "toneType[0]"},
+        {R"({"vibrate": 1})", "vibrate"},
+        {R"({"startupText": "ABCDEFGHIJKLMNOPQRSTU"})", "startupText"},
+        {R"({"serialNumber": "0123456789ABCDEFG"})", "serialNumber"},
+        {R"({"otaPassword": "123456789"})", "otaPassword"},
+        {R"({"handProgramPassword": "12345"})", "handProgramPassword"},
+        {R"({"frequencyText": "152.84000"})", "frequencyText"},
+        {R"({"frequencyText": "\u20ac"})", "U+20AC"},
+        {R"({"frequencyText": 152})", "frequencyText"},
+        {R"({"cannedMessages": ["a"]})", "cannedMessages"},
+        {R"({"noSuchSetting": 1})", "noSuchSetting"},
+        {R"({"programmingMode": 2})", "programmingMode"},
+        {R"([1, 2])", "object"},
+        {R"({"language": )", "invalid JSON"},
+    };
+    for (const Case& c : cases) {
+        PagerSettings settings;
+        settings.language = 1;
+        std::optional<std::uint8_t> mode;
+        const auto error = ApplySettingsJsonText(c.json, settings, mode);
+        ASSERT_TRUE(error) << c.json;
+        EXPECT_NE(error->find(c.named), std::string::npos) << *error;
+        EXPECT_EQ(settings.language, 1);
+        EXPECT_FALSE(mode);
+    }
+}
+
+// A canned text keeps the last byte of its buffer for the terminating zero.
+TEST(SettingsJson, CannedTextsHoldAtMost127Characters) {
+    for (const std::size_t length : {127U, 128U}) {
+        json object;
+        object["cannedMessages"] = json::array();
+        for (int m = 0; m < 32; ++m) {
+            object["cannedMessages"].push_back(m == 4 ? std::string(length, 'x') : "");
+        }
+        PagerSettings settings;
+        std::optional<std::uint8_t> mode;
+        const auto error = ApplySettingsJson(object, settings, mode);
+        if (length == 127) {
+            EXPECT_FALSE(error);
+            EXPECT_EQ(settings.cannedMessages[4][126], 'x');
+            EXPECT_EQ(settings.cannedMessages[4][127], 0);
+        } else {
+            ASSERT_TRUE(error);
+            EXPECT_NE(error->find("cannedMessages[4]"), std::string::npos) << *error;
+        }
+    }
+}
+
+TEST(SettingsJson, LaterErrorsDoNotLeaveEarlierFieldsApplied) {
+    PagerSettings settings;
+    std::optional<std::uint8_t> mode = kModeV1;
+    EXPECT_TRUE(ApplySettingsJsonText(
+        R"({"programmingMode": 1, "dateFormat": 1, "zoomLevel": 999})", settings, mode));
+    EXPECT_EQ(settings.dateFormat, 0);
+    EXPECT_EQ(mode, kModeV1);
+}
+
+} // namespace

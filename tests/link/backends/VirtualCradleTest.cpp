@@ -1,0 +1,222 @@
+#include "SimulatorProcess.h"
+
+#include "image/ImageFiles.h"
+#include "link/backends/VirtualCradleBackend.h"
+#include "link/backends/VirtualCradleConnection.h"
+#include "link/backends/VirtualCradleServer.h"
+#include "tests/link/LinkTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <future>
+#include <numeric>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::array<std::uint8_t, kBlockSize> Pattern(std::uint8_t seed) {
+    std::array<std::uint8_t, kBlockSize> block{};
+    std::iota(block.begin(), block.end(), seed);
+    return block;
+}
+
+// The program's whole link (layer, channel, protocol) over the virtual cradles of one
+// runtime directory.
+struct VirtualLink {
+    explicit VirtualLink(const std::filesystem::path& runtime)
+        : backend(std::make_shared<VirtualCradleBackend>(runtime / "pager-cradles")) {
+        host.channel = &channel;
+    }
+
+    std::shared_ptr<VirtualCradleBackend> backend;
+    UsbDeviceLayer library{{backend}};
+    CC8051f320Usb channel{library};
+    TransferState transfer;
+    RecordingLinkHost host;
+    CradleProtocol protocol{channel, transfer, host};
+
+    std::size_t Messages() const {
+        return std::count_if(host.calls.begin(), host.calls.end(),
+                             [](const auto& call) { return call.what == "message"; });
+    }
+};
+
+class VirtualCradleTest : public ::testing::Test {
+protected:
+    TemporaryDirectory runtime;
+    VirtualLink link{runtime.path()};
+    std::filesystem::path folder = runtime.path() / "pager-cradles";
+};
+
+TEST_F(VirtualCradleTest, ReadsAndWritesBlocksAndKeepsTheMemoryFile) {
+    const std::filesystem::path memoryFile = runtime.path() / "pager.sav";
+    SimulatorProcess sim(runtime.path(), {"--pager", "v1", "--memory", memoryFile.string()});
+
+    ASSERT_TRUE(link.channel.Open(kCradleDeviceString));
+    PagerIdentity identity = PagerIdentity::Invalid;
+    ASSERT_TRUE(link.protocol.Identify(identity));
+    EXPECT_EQ(identity, PagerIdentity::V1);
+
+    const auto block = Pattern(7);
+    bool verified = false;
+    ASSERT_TRUE(link.protocol.WriteBlock(1056, block.data(), verified));
+    EXPECT_TRUE(verified);
+    ASSERT_TRUE(link.protocol.ReadBlock(1056));
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), link.transfer.reply.begin() + 4));
+    EXPECT_EQ(link.Messages(), 0u);
+
+    PagerImage saved{};
+    ASSERT_FALSE(ReadImageFile(memoryFile, saved).has_value());
+    EXPECT_EQ(std::filesystem::file_size(memoryFile), kImageSize);
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), saved.begin() + 1056));
+    EXPECT_TRUE(std::equal(kIdentityV1.begin(), kIdentityV1.end(), saved.begin()));
+}
+
+TEST_F(VirtualCradleTest, FaultsReachTheProgramAsFromAUsbCradle) {
+    struct Case {
+        std::vector<std::string> arguments;
+        bool write;
+        bool linkHolds;
+        bool verified;
+    };
+    const Case cases[] = {
+        {{"--short-reply-at", "0"}, false, false, false},
+        {{"--bad-status-at", "0"}, false, false, false},
+        {{"--no-reply-at", "0"}, false, false, false},
+        {{"--fault", "0=request-rejected"}, true, false, false},
+        {{"--corrupt-echo-at", "0"}, true, true, false},
+        {{"--delay-ms", "50"}, true, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.front());
+        TemporaryDirectory caseRuntime;
+        VirtualLink caseLink(caseRuntime.path());
+        SimulatorProcess sim(caseRuntime.path(), c.arguments);
+        ASSERT_TRUE(caseLink.channel.Open(kCradleDeviceString));
+
+        bool verified = false;
+        const auto block = Pattern(1);
+        const bool held = c.write ? caseLink.protocol.WriteBlock(1024, block.data(), verified)
+                                  : caseLink.protocol.ReadBlock(0);
+        EXPECT_EQ(held, c.linkHolds);
+        EXPECT_EQ(caseLink.channel.IsOpen(), c.linkHolds);
+        EXPECT_EQ(caseLink.Messages(), c.linkHolds ? 0u : 1u);
+        if (c.write && c.linkHolds) {
+            EXPECT_EQ(verified, c.verified);
+        }
+    }
+}
+
+TEST_F(VirtualCradleTest, KilledSimulatorIsAnUnplugAndARestartedOneIsFound) {
+    auto sim = std::make_unique<SimulatorProcess>(runtime.path(),
+                                                  std::vector<std::string>{"--delay-ms", "400"});
+    ASSERT_TRUE(link.channel.Open(kCradleDeviceString));
+
+    auto reading = std::async(std::launch::async, [&] { return link.protocol.ReadBlock(0); });
+    std::this_thread::sleep_for(100ms);
+    sim->Signal(SIGKILL);
+    // The failure comes from the dropped connection, well before the 1000 ms timeout.
+    ASSERT_EQ(reading.wait_for(900ms), std::future_status::ready);
+    EXPECT_FALSE(reading.get());
+    EXPECT_FALSE(link.channel.IsOpen());
+    EXPECT_EQ(link.Messages(), 1u);
+
+    // Its files are still there, but nobody serves them.
+    EXPECT_FALSE(std::filesystem::is_empty(folder));
+    ASSERT_TRUE(link.channel.EnumerateDevices());
+    EXPECT_TRUE(link.channel.deviceList().empty());
+    EXPECT_FALSE(link.channel.Open(kCradleDeviceString));
+
+    sim = std::make_unique<SimulatorProcess>(runtime.path(), std::vector<std::string>{});
+    ASSERT_TRUE(link.channel.Open(kCradleDeviceString));
+    EXPECT_TRUE(link.protocol.ReadBlock(0));
+}
+
+TEST_F(VirtualCradleTest, UnplugFaultDropsTheLinkAndWithdrawsTheCradle) {
+    SimulatorProcess sim(runtime.path(), {"--unplug-after", "1"});
+    ASSERT_TRUE(link.channel.Open(kCradleDeviceString));
+    EXPECT_TRUE(link.protocol.ReadBlock(0));
+    EXPECT_FALSE(link.protocol.ReadBlock(32));
+    EXPECT_EQ(link.Messages(), 1u);
+
+    const int status = sim.WaitForExit(5s);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_NE(sim.Output().find("unplugged"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    EXPECT_FALSE(link.channel.Open(kCradleDeviceString));
+}
+
+TEST_F(VirtualCradleTest, StopSignalsEndTheSimulatorAndRemoveItsFiles) {
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        SimulatorProcess sim(runtime.path(), {});
+        EXPECT_TRUE(std::filesystem::exists(sim.socketPath()));
+        const int status = sim.Signal(signal);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_TRUE(std::filesystem::is_empty(folder));
+    }
+}
+
+TEST_F(VirtualCradleTest, OpensTheCradleWithTheExactDeviceString) {
+    SimulatorProcess upper(runtime.path(), {"--device-string", "WEX_WRITER", "--pager", "v1"});
+    SimulatorProcess exact(runtime.path(), {"--pager", "v2"});
+
+    ASSERT_TRUE(link.channel.Open(kCradleDeviceString));
+    std::vector<std::string> listed = link.channel.deviceList();
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{"WEX_WRITER", "wex_writer"}));
+    PagerIdentity identity = PagerIdentity::Invalid;
+    ASSERT_TRUE(link.protocol.Identify(identity));
+    EXPECT_EQ(identity, PagerIdentity::V2);
+}
+
+TEST_F(VirtualCradleTest, OneProgramAtATimeHasTheCradleOpen) {
+    SimulatorProcess sim(runtime.path(), {});
+    VirtualLink other(runtime.path());
+    ASSERT_TRUE(link.channel.Open(kCradleDeviceString));
+    EXPECT_FALSE(other.channel.Open(kCradleDeviceString));
+    link.channel.Close();
+    // The simulator notices the closed connection asynchronously.
+    bool opened = false;
+    for (int attempt = 0; attempt < 50 && !opened; ++attempt) {
+        opened = other.channel.Open(kCradleDeviceString);
+        if (!opened)
+            std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(opened);
+}
+
+TEST_F(VirtualCradleTest, CloseEndsATransferRunningOnAnotherThread) {
+    auto cradle = std::make_shared<CradleSimulator>();
+    cradle->InjectAt(0, CradleFault::NoReply);
+    std::string error;
+    auto server = VirtualCradleServer::Start(cradle, folder, {}, error);
+    ASSERT_TRUE(server) << error;
+
+    VirtualCradleBackend& backend = *link.backend;
+    ASSERT_EQ(backend.ListDevices().size(), 1u);
+    UsbBackend::Handle handle = -1;
+    ASSERT_EQ(backend.Open(0, handle), usb_status::kSuccess);
+    Frame frame{'R', 0, 0, 1};
+    std::uint32_t count = 0;
+    ASSERT_EQ(backend.Write(handle, frame.data(), kFrameSize, count, 1000), usb_status::kSuccess);
+
+    auto reading = std::async(std::launch::async, [&] {
+        std::uint32_t read = 0;
+        return backend.Read(handle, frame.data(), kFrameSize, read, 10'000);
+    });
+    std::this_thread::sleep_for(50ms);
+    backend.Close(handle);
+    ASSERT_EQ(reading.wait_for(2s), std::future_status::ready);
+    EXPECT_NE(reading.get(), usb_status::kSuccess);
+}
+
+} // namespace

@@ -20,6 +20,12 @@ std::string CodePointName(std::uint32_t codePoint) {
     return name;
 }
 
+// A value as it appears in a message; a built (not parsed) value may hold bytes that are not
+// UTF-8, which must not make the message itself fail.
+std::string Shown(const json& value) {
+    return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 // ---- Settings to JSON ---------------------------------------------------------------------
 
 ordered_json ToJson(std::uint8_t value) {
@@ -119,14 +125,14 @@ private:
     bool ReadNumber(const json& value, const std::string& path, std::uint64_t max,
                     std::uint64_t& out) {
         if (!value.is_number_integer()) {
-            Fail(path, "expected an integer, got " + value.dump());
+            Fail(path, "expected an integer, got " + Shown(value));
             return false;
         }
         if (value.is_number_unsigned() && value.get<std::uint64_t>() <= max) {
             out = value.get<std::uint64_t>();
             return true;
         }
-        Fail(path, value.dump() + " is outside 0.." + std::to_string(max));
+        Fail(path, Shown(value) + " is outside 0.." + std::to_string(max));
         return false;
     }
 
@@ -203,7 +209,7 @@ std::optional<std::string> ReadMode(const json& object, std::optional<std::uint8
     if (!found->is_number_integer() || !found->is_number_unsigned() ||
         found->get<std::uint64_t>() > kModeV2) {
         return std::string("field \"") + kProgrammingModeKey +
-               "\": expected 0 (V1) or 1 (V2), got " + found->dump();
+               "\": expected 0 (V1) or 1 (V2), got " + Shown(*found);
     }
     mode = static_cast<std::uint8_t>(found->get<std::uint64_t>());
     return std::nullopt;

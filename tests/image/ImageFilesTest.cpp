@@ -209,13 +209,4 @@ TEST_F(StartupImage, LoadsDecodesAndRecordsTheWorkingFile) {
     EXPECT_EQ(Contents(WorkingFilePath(Work())), Bytes(image, 0, kImageSize));
 }
 
-TEST_F(StartupImage, LoadImageFileReportsUnreadableFiles) {
-    PagerImage image = Filled(3);
-    PagerSettings settings;
-    const FileError error = LoadImageFile(dir_ / "absent.sav", image, settings, kModeV2, Work());
-    ASSERT_TRUE(error);
-    EXPECT_EQ(image, Filled(3));
-    EXPECT_FALSE(fs::exists(WorkingFilePath(Work())));
-}
-
 } // namespace

@@ -139,6 +139,8 @@ private:
             settingsBlocks_ + kIncrementStepRegion.blocks + kCannedTextRegion.blocks;
         host_.SetProgressRange(0, static_cast<int>(blocks) - 1);
         host_.SetProgressStep(1);
+        // The repair write has taken up its request. A repair requested while a normal write
+        // runs stays pending for the next write instead of being dropped here.
         if (repair) {
             context_.state.repairWriteRequest.store(kRepairIdle);
         }

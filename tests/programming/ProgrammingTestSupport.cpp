@@ -5,23 +5,14 @@
 #include "programming/TransferWorkers.h"
 
 #include <algorithm>
+#include <ranges>
 
 namespace {
 
-const char* IconName(MessageIcon icon) {
-    switch (icon) {
-    case MessageIcon::None:
-        return "none";
-    case MessageIcon::Information:
-        return "information";
-    case MessageIcon::Stop:
-        return "stop";
-    }
-    return "?";
-}
-
 std::string MessageCall(const MessageRequest& request) {
-    return "message:" + request.text + "|" + request.caption + "|" + IconName(request.icon) + "|" +
+    constexpr const char* kIconNames[] = {"none", "information", "stop"};
+    return "message:" + request.text + "|" + request.caption + "|" +
+           kIconNames[static_cast<int>(request.icon)] + "|" +
            (request.buttons == MessageButtons::Ok ? "ok" : "ok-cancel");
 }
 
@@ -32,27 +23,24 @@ constexpr LocalDateTime kEncodeTime{2024, 5, 17, 9, 30};
 
 std::vector<std::string> RecordingHost::Outline() const {
     std::vector<std::string> outline;
-    for (const Call& call : calls) {
-        if (call.what != "step") {
-            outline.push_back(call.what);
-        }
+    for (const Call& call : calls | std::views::filter([](auto& c) { return c.what != "step"; })) {
+        outline.push_back(call.what);
     }
     return outline;
 }
 
 std::vector<std::string> RecordingHost::Messages() const {
     std::vector<std::string> messages;
-    for (const Call& call : calls) {
-        if (call.what.starts_with("message:")) {
-            messages.push_back(call.what);
+    for (const std::string& call : Outline()) {
+        if (call.starts_with("message:")) {
+            messages.push_back(call);
         }
     }
     return messages;
 }
 
 int RecordingHost::Count(const std::string& what) const {
-    return static_cast<int>(
-        std::ranges::count_if(calls, [&](const Call& call) { return call.what == what; }));
+    return static_cast<int>(std::ranges::count(calls, what, &Call::what));
 }
 
 void RecordingHost::Record(std::string what) {
@@ -66,10 +54,6 @@ std::string RecordingHost::WithMode(const std::string& what) const {
     return what + (context_.state.programmingMode.load() == kModeV1 ? ":V1" : ":V2");
 }
 
-void RecordingHost::EnableTransferButtons(bool enabled) {
-    Record(enabled ? "buttons:on" : "buttons:off");
-}
-
 MessageAnswer RecordingHost::ShowMessage(const MessageRequest& request) {
     Record(MessageCall(request));
     if (request.buttons == MessageButtons::Ok || answers.empty()) {
@@ -80,51 +64,15 @@ MessageAnswer RecordingHost::ShowMessage(const MessageRequest& request) {
     return answer;
 }
 
-void RecordingHost::SetStatusText(const std::string& text) {
-    Record("status:" + text);
-}
-
-void RecordingHost::SetProgressRange(int minimum, int maximum) {
-    Record("range:" + std::to_string(minimum) + ".." + std::to_string(maximum));
-}
-
-void RecordingHost::SetProgressStep(int step) {
-    Record("step-size:" + std::to_string(step));
-}
-
-void RecordingHost::SetProgressPosition(int position) {
-    Record("position:" + std::to_string(position));
-}
-
-void RecordingHost::StepProgress() {
-    Record("step");
-}
-
 void RecordingHost::DecodeImage() {
     Record(WithMode("decode"));
     ::DecodeImage(context_.image, context_.state.programmingMode.load(), context_.settings);
-}
-
-void RecordingHost::RebuildTabs() {
-    Record(WithMode("rebuild"));
-}
-
-void RecordingHost::ShowSettings() {
-    Record(WithMode("show"));
 }
 
 void RecordingHost::GatherPages() {
     Record("gather");
     ::EncodeImage(context_.settings, context_.state.programmingMode.load(), kEncodeTime,
                   context_.image);
-}
-
-void RecordingHost::LoadGeneralPage() {
-    Record("load-general:" + context_.settings.serialNumber);
-}
-
-void RecordingHost::IncrementCapcodes() {
-    Record("increment");
 }
 
 std::string StopMessage(const std::string& text, const std::string& caption) {

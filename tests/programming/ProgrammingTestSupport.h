@@ -38,19 +38,25 @@ public:
     std::vector<std::string> Messages() const;
     int Count(const std::string& what) const;
 
-    void EnableTransferButtons(bool enabled) override;
+    void EnableTransferButtons(bool enabled) override {
+        Record(enabled ? "buttons:on" : "buttons:off");
+    }
     MessageAnswer ShowMessage(const MessageRequest& request) override;
-    void SetStatusText(const std::string& text) override;
-    void SetProgressRange(int minimum, int maximum) override;
-    void SetProgressStep(int step) override;
-    void SetProgressPosition(int position) override;
-    void StepProgress() override;
+    void SetStatusText(const std::string& text) override { Record("status:" + text); }
+    void SetProgressRange(int minimum, int maximum) override {
+        Record("range:" + std::to_string(minimum) + ".." + std::to_string(maximum));
+    }
+    void SetProgressStep(int step) override { Record("step-size:" + std::to_string(step)); }
+    void SetProgressPosition(int position) override {
+        Record("position:" + std::to_string(position));
+    }
+    void StepProgress() override { Record("step"); }
     void DecodeImage() override;
-    void RebuildTabs() override;
-    void ShowSettings() override;
+    void RebuildTabs() override { Record(WithMode("rebuild")); }
+    void ShowSettings() override { Record(WithMode("show")); }
     void GatherPages() override;
-    void LoadGeneralPage() override;
-    void IncrementCapcodes() override;
+    void LoadGeneralPage() override { Record("load-general:" + context_.settings.serialNumber); }
+    void IncrementCapcodes() override { Record("increment"); }
 
 private:
     void Record(std::string what);

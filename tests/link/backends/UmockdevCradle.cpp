@@ -134,7 +134,6 @@ void UmockdevCradle::AddCradleDevice() {
                    Descriptors(descriptors_.vendor, descriptors_.product, descriptors_.inEndpoint,
                                descriptors_.outEndpoint, descriptors_.inEndpointFirst));
     umockdev_testbed_add_from_string(testbed, text.c_str(), nullptr);
-    attached_ = true;
 }
 
 void UmockdevCradle::AddForeignDevice(std::uint16_t vendor, std::uint16_t product) {
@@ -154,7 +153,6 @@ void UmockdevCradle::Unplug() {
     umockdev_testbed_uevent(testbed, kPortPath, "remove");
     umockdev_testbed_remove_device(testbed, kPortPath);
     umockdev_testbed_detach_ioctl(testbed, DeviceNode(deviceNumber_).c_str(), nullptr);
-    attached_ = false;
     std::lock_guard lock(mutex_);
     inPipe_.clear();
 }

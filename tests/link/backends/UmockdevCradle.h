@@ -68,7 +68,6 @@ private:
     void* handler_ = nullptr;
     int deviceNumber_ = 2;
     int foreignDevices_ = 0;
-    bool attached_ = false;
 
     mutable std::mutex mutex_;
     MockCradleLog log_;

@@ -1,5 +1,4 @@
 #include "programming/SerialNumber.h"
-#include "programming/MessageNumberOrder.h"
 
 #include <gtest/gtest.h>
 
@@ -38,17 +37,5 @@ INSTANTIATE_TEST_SUITE_P(
                                 "0"},
         // A carry out of the first character is dropped.
         SerialCase{"9999999999999999", "0000000000000000"}));
-
-TEST(MessageNumberOrder, KeepsTheChosenEntryAcrossModes) {
-    // V1 list: New->No.1, Oldest->No.1. V2 list: None, New->No.1, Oldest->No.1.
-    EXPECT_EQ(MessageNumberOrderForV2(0), 1);
-    EXPECT_EQ(MessageNumberOrderForV2(1), 2);
-    EXPECT_EQ(MessageNumberOrderForV1(2), 1);
-    EXPECT_EQ(MessageNumberOrderForV1(1), 0);
-    EXPECT_EQ(MessageNumberOrderForV1(0), 0);
-    // No selection stays no selection.
-    EXPECT_EQ(MessageNumberOrderForV2(255), 255);
-    EXPECT_EQ(MessageNumberOrderForV1(255), 255);
-}
 
 } // namespace

@@ -139,6 +139,8 @@ UsbStatus LibusbConnection::Read(void* buffer, std::uint32_t wanted, std::uint32
     auto* out = static_cast<std::uint8_t*>(buffer);
     read = 0;
     const auto deliver = [&](const std::uint8_t* data, std::uint32_t size) {
+        if (size == 0)
+            return;
         const std::uint32_t taken = std::min(size, wanted - read);
         std::memcpy(out + read, data, taken);
         read += taken;

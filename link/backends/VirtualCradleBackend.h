@@ -32,7 +32,8 @@ public:
     // An unsafe folder (another user's, or writable by others) is reported once.
     std::optional<std::string> TakeAccessProblem() override;
 
-    static constexpr std::uint32_t kOpenTimeoutMs = 1000;
+    // A simulator answers an open at once; one that hangs must not stall the reopen poll long.
+    static constexpr std::uint32_t kOpenTimeoutMs = 500;
 
 private:
     // Re-reads the announcements when the folder changed since the last read.

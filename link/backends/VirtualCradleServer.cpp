@@ -158,10 +158,12 @@ void VirtualCradleServer::Serve() {
             break;
         if (fds[0].revents != 0)
             break;
-        if (fds[1].revents != 0)
-            Accept();
+        // The host first: a program that closed and at once reopened finds its old
+        // connection gone rather than the cradle busy.
         if (fds[2].revents != 0 && !HandleHostPacket())
             DropHost();
+        if (fds[1].revents != 0)
+            Accept();
         SendDueReplies();
         if (!cradle_->IsPresent()) {
             // Pulled out: the host sees its connection drop and the cradle leaves the list.
@@ -177,6 +179,8 @@ void VirtualCradleServer::Accept() {
     const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0)
         return;
+    if (hostFd_ >= 0 && HostHungUp())
+        DropHost(); // its last packets no longer matter
     if (hostFd_ >= 0) {
         // Like a USB device, the cradle can be open by one host at a time.
         SendWirePacket(fd, {WireKind::OpenResult, 0, usb_status::kDeviceNotFound, 0, {}},
@@ -186,6 +190,11 @@ void VirtualCradleServer::Accept() {
     }
     hostFd_ = fd;
     dueReplies_.clear();
+}
+
+bool VirtualCradleServer::HostHungUp() const {
+    pollfd entry{hostFd_, POLLRDHUP, 0};
+    return poll(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLRDHUP | POLLERR)) != 0;
 }
 
 bool VirtualCradleServer::HandleHostPacket() {

@@ -49,6 +49,7 @@ private:
     VirtualCradleServer(std::shared_ptr<CradleSimulator> cradle, Options options);
     void Serve();
     void Accept();
+    bool HostHungUp() const;
     // False when the host went away.
     bool HandleHostPacket();
     void HandleData(const WirePacket& packet);

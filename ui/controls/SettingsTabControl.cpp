@@ -121,10 +121,6 @@ QRect CMyTab::pageArea() const {
     return QRect(kPageOrigin, bottomRight);
 }
 
-QSize CMyTab::sizeHint() const {
-    return QSize(kPageOrigin.x() * 2, kPageOrigin.y() + kPageOrigin.x()) + QSize(320, 240);
-}
-
 bool CMyTab::event(QEvent* event) {
     switch (event->type()) {
     case QEvent::FontChange:

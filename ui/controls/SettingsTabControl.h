@@ -45,8 +45,6 @@ public:
     // Where the pages go: from the page origin to the inside of the control's frame.
     QRect pageArea() const;
 
-    QSize sizeHint() const override;
-
 signals:
     void currentChanged(int index);
 

@@ -27,16 +27,11 @@ protected:
     PageEnvironment environment{context, messages};
 };
 
-TEST_F(HandProgramPageTest, ShowsTheSettingsAtCreation) {
+TEST_F(HandProgramPageTest, SettingsToPageToSettings) {
     CHandWrite page(environment);
     ASSERT_NE(password(page), nullptr);
     ASSERT_NE(enable(page), nullptr);
-    EXPECT_EQ(password(page)->text(), QStringLiteral("3916"));
-    EXPECT_FALSE(enable(page)->isChecked());
-}
-
-TEST_F(HandProgramPageTest, SettingsToPageToSettings) {
-    CHandWrite page(environment);
+    EXPECT_EQ(password(page)->text(), QStringLiteral("3916")) << "loaded at creation";
     context.settings.handProgramPassword = "12";
     context.settings.handProgramEnable = 1;
     page.loadFromSettings();
@@ -52,19 +47,16 @@ TEST_F(HandProgramPageTest, SettingsToPageToSettings) {
     EXPECT_EQ(context.settings, expected) << "only the password changed; Enable kept 1";
 }
 
-TEST_F(HandProgramPageTest, PasswordTakesAtMostFourDigits) {
-    CHandWrite page(environment);
-    password(page)->clear();
-    QTest::keyClicks(password(page), QStringLiteral("123456"));
-    page.storeToSettings();
-    EXPECT_EQ(context.settings.handProgramPassword, "1234");
-}
-
-TEST_F(HandProgramPageTest, APasswordFromAnImageComesBackUnchanged) {
+TEST_F(HandProgramPageTest, PasswordFromAnImageSurvivesAndTypingIsLimited) {
     context.settings.handProgramPassword = "A\xE9\x01";
     CHandWrite page(environment);
     page.storeToSettings();
     EXPECT_EQ(context.settings.handProgramPassword, "A\xE9\x01");
+
+    password(page)->clear();
+    QTest::keyClicks(password(page), QStringLiteral("123456"));
+    page.storeToSettings();
+    EXPECT_EQ(context.settings.handProgramPassword, "1234") << "at most four digits";
 }
 
 TEST_F(HandProgramPageTest, EnableIsNeverVisibleAndThePasswordIsNamed) {
@@ -72,6 +64,7 @@ TEST_F(HandProgramPageTest, EnableIsNeverVisibleAndThePasswordIsNamed) {
     page.show();
     EXPECT_TRUE(password(page)->isVisible());
     EXPECT_FALSE(enable(page)->isVisible());
+    EXPECT_TRUE(page.consumesEnterKey());
     QAccessibleInterface* edit = QAccessible::queryAccessibleInterface(password(page));
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->text(QAccessible::Name), QStringLiteral("Password"));

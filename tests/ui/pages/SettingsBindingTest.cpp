@@ -62,16 +62,6 @@ TEST(SettingsBinding, NewListsStartWithoutSelectionAndModeRefillsKeepTheRule) {
     EXPECT_EQ(ListIndexOf(language), kNoSelection);
 }
 
-TEST(SettingsBinding, ItemTextsAreKeptExactly) {
-    QWidget page;
-    const QStringList items{"Continue", "1 s", "2 s ", "Out of range display ICON  mode"};
-    QComboBox* combo = CreateComboBox(&page, 1038, items);
-    ASSERT_EQ(combo->count(), items.size());
-    for (int i = 0; i < items.size(); ++i) {
-        EXPECT_EQ(combo->itemText(i), items[i]);
-    }
-}
-
 TEST(SettingsBinding, CheckBoxesStoreZeroOrOne) {
     QWidget page;
     QCheckBox* box = CreateCheckBox(&page, 1002, QStringLiteral("Enable message to notebook"));

@@ -36,7 +36,6 @@ namespace {
 struct PageKind {
     const char* name;
     int templateId;
-    bool consumesEnter;
     std::function<std::unique_ptr<SettingsPage>(const PageEnvironment&)> make;
 };
 
@@ -45,24 +44,24 @@ template <class Page> std::unique_ptr<SettingsPage> Make(const PageEnvironment& 
 }
 
 const PageKind kPages[] = {
-    {"General", 130, false, Make<CInputCapcode>},
-    {"Message Settings", 136, true, Make<CSPF>},
-    {"Pager Menu Options", 134, true, Make<CMenuSet>},
-    {"Hand Program", 133, true, Make<CHandWrite>},
-    {"Tone Settings", 140, true, Make<CAddressSet>},
-    {"Alert Settings", 144, true, Make<CAddressAlert>},
-    {"Unread Messages", 150, true, Make<CUnreadSet>},
-    {"Duplicate Messages", 146, false, Make<CRepeatSet>},
-    {"Out of Range", 148, true, Make<COORSet>},
-    {"RF Settings", 154, true, Make<CRFSet>},
-    {"Alerting", 156, true, Make<CMsgAlert>},
-    {"Display", 152, true, Make<CDisplaySet>},
-    {"OTA", 158, true, Make<COTADlg>},
-    {"Can Message 1", 160, false,
+    {"General", 130, Make<CInputCapcode>},
+    {"Message Settings", 136, Make<CSPF>},
+    {"Pager Menu Options", 134, Make<CMenuSet>},
+    {"Hand Program", 133, Make<CHandWrite>},
+    {"Tone Settings", 140, Make<CAddressSet>},
+    {"Alert Settings", 144, Make<CAddressAlert>},
+    {"Unread Messages", 150, Make<CUnreadSet>},
+    {"Duplicate Messages", 146, Make<CRepeatSet>},
+    {"Out of Range", 148, Make<COORSet>},
+    {"RF Settings", 154, Make<CRFSet>},
+    {"Alerting", 156, Make<CMsgAlert>},
+    {"Display", 152, Make<CDisplaySet>},
+    {"OTA", 158, Make<COTADlg>},
+    {"Can Message 1", 160,
      [](const PageEnvironment& environment) -> std::unique_ptr<SettingsPage> {
          return std::make_unique<CCanMessage>(environment, 0);
      }},
-    {"Can Message 2", 160, false,
+    {"Can Message 2", 160,
      [](const PageEnvironment& environment) -> std::unique_ptr<SettingsPage> {
          return std::make_unique<CCanMessage>(environment, 1);
      }},
@@ -94,52 +93,62 @@ struct PageInDialog {
     QPushButton* defaultButton;
 };
 
-TEST_F(SettingsPageTest, EnterIsSwallowedExceptOnThePagesThatLetItThrough) {
+// A page with no controls of its own, exposing the protected helpers for the tests.
+class ProbePage final : public SettingsPage {
+public:
+    ProbePage(const PageEnvironment& environment, bool consumeEnter, QWidget* parent = nullptr)
+        : SettingsPage(environment, 999, parent) {
+        if (!consumeEnter) {
+            letEnterKeyThrough();
+        }
+    }
+    void loadFromSettings() override {}
+    void storeToSettings() override {}
+    using SettingsPage::isV1Mode;
+    using SettingsPage::isV2Mode;
+    using SettingsPage::showMessage;
+};
+
+TEST_F(SettingsPageTest, EveryPageHasItsTemplate) {
     for (const PageKind& kind : kPages) {
-        SCOPED_TRACE(kind.name);
-        PageInDialog host(kind.make(environment));
-        EXPECT_EQ(host.page->templateId(), kind.templateId);
-        EXPECT_EQ(host.page->consumesEnterKey(), kind.consumesEnter);
-        QSignalSpy clicked(host.defaultButton, &QPushButton::clicked);
-        QTest::keyClick(host.probe, Qt::Key_Return);
-        QTest::keyClick(host.probe, Qt::Key_Enter, Qt::KeypadModifier);
-        EXPECT_EQ(clicked.count(), kind.consumesEnter ? 0 : 2);
+        EXPECT_EQ(kind.make(environment)->templateId(), kind.templateId) << kind.name;
     }
 }
 
-TEST_F(SettingsPageTest, OtherKeysStillReachTheControls) {
-    PageInDialog host(Make<CAddressSet>(environment));
+TEST_F(SettingsPageTest, EnterOnAControlReachesTheWindowOnlyWhenThePageLetsItThrough) {
+    for (const bool consume : {true, false}) {
+        PageInDialog host(std::make_unique<ProbePage>(environment, consume));
+        QSignalSpy clicked(host.defaultButton, &QPushButton::clicked);
+        QTest::keyClick(host.probe, Qt::Key_Return);
+        QTest::keyClick(host.probe, Qt::Key_Enter, Qt::KeypadModifier);
+        EXPECT_EQ(clicked.count(), consume ? 0 : 2) << (consume ? "consumed" : "let through");
+    }
+}
+
+// Only Enter, only inside a page, and only up to a window border: other keys, controls
+// outside pages and dialogs opened from a page are left alone, also after the last page has
+// gone and a new one has been made.
+TEST_F(SettingsPageTest, EnterIsSwallowedNowhereElse) {
+    { PageInDialog earlier(std::make_unique<ProbePage>(environment, true)); }
+    PageInDialog host(std::make_unique<ProbePage>(environment, true));
     QTest::keyClicks(host.probe, QStringLiteral("abc"));
     QTest::keyClick(host.probe, Qt::Key_Backspace);
     EXPECT_EQ(host.probe->text(), QStringLiteral("ab"));
-}
 
-TEST_F(SettingsPageTest, EnterOutsideAnyPageIsLeftAlone) {
-    PageInDialog host(Make<CAddressSet>(environment));
-    auto* outside = new QLineEdit(&host.dialog);
-    QSignalSpy clicked(host.defaultButton, &QPushButton::clicked);
-    QTest::keyClick(outside, Qt::Key_Return);
-    EXPECT_EQ(clicked.count(), 1);
-}
+    QSignalSpy exitClicked(host.defaultButton, &QPushButton::clicked);
+    QTest::keyClick(host.probe, Qt::Key_Return);
+    EXPECT_EQ(exitClicked.count(), 0);
+    QTest::keyClick(new QLineEdit(&host.dialog), Qt::Key_Return);
+    EXPECT_EQ(exitClicked.count(), 1);
 
-TEST_F(SettingsPageTest, EnterStillWorksInADialogOpenedFromAPage) {
-    PageInDialog host(Make<CAddressSet>(environment));
     QDialog child(host.page);
-    auto* edit = new QLineEdit(&child);
     auto* ok = new QPushButton(QStringLiteral("OK"), &child);
     ok->setDefault(true);
+    auto* childEdit = new QLineEdit(&child);
     child.show();
-    QSignalSpy clicked(ok, &QPushButton::clicked);
-    QTest::keyClick(edit, Qt::Key_Return);
-    EXPECT_EQ(clicked.count(), 1);
-}
-
-TEST_F(SettingsPageTest, EnterIsSwallowedAgainWhenTheLastPageIsGoneAndANewOneCreated) {
-    { PageInDialog first(Make<CSPF>(environment)); }
-    PageInDialog second(Make<CSPF>(environment));
-    QSignalSpy clicked(second.defaultButton, &QPushButton::clicked);
-    QTest::keyClick(second.probe, Qt::Key_Return);
-    EXPECT_EQ(clicked.count(), 0);
+    QSignalSpy okClicked(ok, &QPushButton::clicked);
+    QTest::keyClick(childEdit, Qt::Key_Return);
+    EXPECT_EQ(okClicked.count(), 1);
 }
 
 TEST_F(SettingsPageTest, PagesFitTheTabControlsPageArea) {
@@ -156,20 +165,9 @@ TEST_F(SettingsPageTest, PagesFitTheTabControlsPageArea) {
         << tabs.pageArea().width() << "x" << tabs.pageArea().height();
 }
 
-// Exposes the protected helpers for the test.
-class ProbePage final : public SettingsPage {
-public:
-    using SettingsPage::SettingsPage;
-    void loadFromSettings() override {}
-    void storeToSettings() override {}
-    using SettingsPage::isV1Mode;
-    using SettingsPage::isV2Mode;
-    using SettingsPage::showMessage;
-};
-
 TEST_F(SettingsPageTest, ModeAndMessagesComeFromTheEnvironment) {
     QWidget window;
-    ProbePage page(environment, 999, &window);
+    ProbePage page(environment, true, &window);
     EXPECT_TRUE(page.isV2Mode());
     context.state.programmingMode = kModeV1;
     EXPECT_TRUE(page.isV1Mode());

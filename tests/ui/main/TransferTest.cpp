@@ -1,0 +1,187 @@
+#include "MainWindowRig.h"
+
+#include "image/ImageCodec.h"
+#include "link/sim/FactoryPagers.h"
+#include "programming/ProgrammingTexts.h"
+#include "ui/controls/ControlId.h"
+#include "ui/controls/HoverButton.h"
+#include "ui/controls/SettingsTabControl.h"
+#include "ui/pages/GeneralPage.h"
+
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr std::uint64_t kExchangesPerRead = 2 * 138;
+
+// What a read leaves in the image: the areas never read are zero.
+PagerImage AsRead(const PagerImage& memory) {
+    PagerImage image{};
+    std::copy(memory.begin(), memory.begin() + 320, image.begin());
+    std::copy(memory.begin() + 1024, memory.begin() + 5120, image.begin() + 1024);
+    return image;
+}
+
+TEST(ReadCommand, ASecondClickWhileReadingStartsNothing) {
+    MainWindowRig rig;
+    const PagerImage memory = MakeFactoryPager(FactoryPager::V2);
+    auto cradle = rig.PlugCradle(memory);
+    CTarnwick4730NewDlg& window = rig.Start();
+
+    QTest::mouseClick(&window.button(CTarnwick4730NewDlg::kReadId), Qt::LeftButton);
+    QTest::mouseClick(&window.button(CTarnwick4730NewDlg::kReadId), Qt::LeftButton);
+    window.writeClicked();
+    ASSERT_TRUE(rig.WaitForTransfer());
+
+    EXPECT_EQ(cradle->exchangeCount(), kExchangesPerRead);
+    EXPECT_TRUE(rig.messages.shown.empty());
+    EXPECT_EQ(rig.context.image, AsRead(memory));
+    EXPECT_EQ(ReadFileBytes(rig.Path("TempData.sav")), rig.context.image);
+    EXPECT_FALSE(rig.context.state.busy.load());
+}
+
+TEST(ReadCommand, APagerOfTheOtherGenerationSwitchesModeAndTitleSilently) {
+    MainWindowRig rig;
+    const PagerImage memory = MakeFactoryPager(FactoryPager::V1);
+    rig.PlugCradle(memory);
+    CTarnwick4730NewDlg& window = rig.Start();
+
+    window.readClicked();
+    ASSERT_TRUE(rig.WaitForTransfer());
+
+    EXPECT_TRUE(rig.messages.shown.empty());
+    EXPECT_EQ(rig.context.state.programmingMode.load(), kModeV1);
+    EXPECT_EQ(window.windowTitle(), "4730 & 6920 Pager Programmer v3.05 (V1 mode)");
+    EXPECT_EQ(rig.TabCaptions(), std::vector<QString>{" General "});
+    EXPECT_EQ(rig.VisiblePages(), std::vector<PageKind>{PageKind::General});
+    PagerSettings expected;
+    DecodeImage(AsRead(memory), kModeV1, expected);
+    EXPECT_EQ(rig.context.settings, expected);
+}
+
+TEST(ReadCommand, TheProgressBarEndsWithinItsRange) {
+    MainWindowRig rig;
+    rig.PlugCradle(MakeFactoryPager(FactoryPager::V2));
+    CTarnwick4730NewDlg& window = rig.Start();
+    std::vector<int> positions;
+    QObject::connect(&window.progressBar(), &QProgressBar::valueChanged,
+                     [&](int value) { positions.push_back(value); });
+
+    window.readClicked();
+    ASSERT_TRUE(rig.WaitForTransfer());
+
+    EXPECT_EQ(window.progressBar().maximum(), 137);
+    // Each pass fills the bar; the step past the end keeps it full, then it is reset.
+    EXPECT_EQ(std::ranges::count(positions, 137), 2);
+    EXPECT_EQ(window.progressBar().value(), 0);
+}
+
+TEST(WriteCommand, WritesThePagesBackToThePager) {
+    MainWindowRig rig;
+    auto cradle = rig.PlugCradle(MakeFactoryPager(FactoryPager::V2));
+    CTarnwick4730NewDlg& window = rig.Start();
+    window.readClicked();
+    ASSERT_TRUE(rig.WaitForTransfer());
+
+    auto* startup = FindControl<QLineEdit>(&window.pages().page(PageKind::General),
+                                           CInputCapcode::kStartupTextEdit);
+    ASSERT_NE(startup, nullptr);
+    startup->setText(QStringLiteral("HELLO DEMO"));
+    window.writeClicked();
+    ASSERT_TRUE(rig.WaitForTransfer());
+
+    EXPECT_TRUE(rig.messages.shown.empty());
+    EXPECT_EQ(rig.context.settings.startupText.substr(0, 10), "HELLO DEMO");
+    const PagerImage written = cradle->Memory();
+    EXPECT_TRUE(
+        std::equal(rig.context.image.begin(), rig.context.image.begin() + 256, written.begin()));
+    EXPECT_TRUE(std::equal(rig.context.image.begin() + 1024, rig.context.image.begin() + 5120,
+                           written.begin() + 1024));
+    EXPECT_EQ(ReadFileBytes(rig.Path("TempData.sav")), rig.context.image);
+}
+
+// A write that waits on its V1-pager question keeps a worker running as long as needed.
+struct HeldWrite {
+    explicit HeldWrite(MainWindowRig& rig) : rig(rig) {
+        rig.PlugCradle(MakeFactoryPager(FactoryPager::V1));
+        rig.messages.answers = {MessageAnswer::Cancel};
+    }
+    MainWindowRig& rig;
+};
+
+TEST(TransferGuards, SaveAndLoadAreRefusedWhileAWorkerRuns) {
+    MainWindowRig rig;
+    HeldWrite held(rig);
+    CTarnwick4730NewDlg& window = rig.Start();
+    const QString target = QString::fromStdString(rig.Path("x.sav").string());
+    rig.files.answers = {target, target};
+    bool checked = false;
+    rig.messages.whileOpen = [&](const MessageRequest&) {
+        EXPECT_FALSE(window.button(CTarnwick4730NewDlg::kSaveId).isEnabled());
+        EXPECT_FALSE(window.button(CTarnwick4730NewDlg::kLoadId).isEnabled());
+        window.saveClicked();
+        window.loadClicked();
+        checked = true;
+    };
+    window.writeClicked();
+    ASSERT_TRUE(rig.WaitForTransfer());
+    ASSERT_TRUE(checked);
+
+    EXPECT_TRUE(rig.files.requests.empty());
+    EXPECT_FALSE(std::filesystem::exists(rig.Path("x.sav")));
+    EXPECT_TRUE(rig.WaitUntil([&] {
+        return window.button(CTarnwick4730NewDlg::kSaveId).isEnabled() &&
+               window.button(CTarnwick4730NewDlg::kLoadId).isEnabled();
+    }));
+}
+
+TEST(TransferGuards, ClosingWhileAWorkerRunsWaitsForIt) {
+    // Every way of closing: the Exit button, Escape, the close box.
+    const std::vector<std::function<void(CTarnwick4730NewDlg&)>> closers = {
+        [](CTarnwick4730NewDlg& window) { window.button(CTarnwick4730NewDlg::kExitId).click(); },
+        [](CTarnwick4730NewDlg& window) { QTest::keyClick(&window, Qt::Key_Escape); },
+        [](CTarnwick4730NewDlg& window) { window.close(); },
+    };
+    for (std::size_t i = 0; i < closers.size(); ++i) {
+        SCOPED_TRACE(i);
+        MainWindowRig rig;
+        HeldWrite held(rig);
+        CTarnwick4730NewDlg& window = rig.Start();
+        bool stayedOpen = false;
+        rig.messages.whileOpen = [&](const MessageRequest&) {
+            closers[i](window);
+            QTest::qWait(3 * CTarnwick4730NewDlg::kTimerPeriodMs);
+            stayedOpen = window.isVisible() && window.isClosePending();
+        };
+        window.writeClicked();
+        ASSERT_TRUE(rig.WaitForTransfer());
+        EXPECT_TRUE(stayedOpen);
+        EXPECT_TRUE(rig.WaitUntil([&] { return !window.isVisible(); }));
+        EXPECT_FALSE(window.isClosePending());
+        EXPECT_EQ(rig.messages.Count(kV1PagerQuestion), 1);
+    }
+}
+
+TEST(TransferGuards, DestroyingTheWindowDuringATransferStopsTheWorker) {
+    MainWindowRig rig;
+    HeldWrite held(rig);
+    CTarnwick4730NewDlg& window = rig.Start();
+    bool destroyed = false;
+    rig.messages.whileOpen = [&](const MessageRequest&) {
+        // Leaves the box first, as an application shutting down would.
+        QTimer::singleShot(0, [&] {
+            rig.window.reset();
+            destroyed = true;
+        });
+    };
+    window.writeClicked();
+    ASSERT_TRUE(rig.WaitUntil([&] { return destroyed; }));
+    EXPECT_EQ(rig.context.channel, nullptr);
+    EXPECT_FALSE(rig.context.state.busy.load());
+}
+
+} // namespace

@@ -1,5 +1,6 @@
 #include "ui/pages/GeneralPage.h"
 
+#include "programming/ProgrammerContext.h"
 #include "ui/pages/ChangeSerialPasswordDialog.h"
 #include "ui/pages/RepairPagerDialog.h"
 
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <mutex>
 
 namespace {
 
@@ -304,7 +306,11 @@ void CInputCapcode::incrementCapcodes() {
         if (index >= std::size(kIncrementSteps)) {
             index = 0;
         }
-        settings().autoIncrementStep[row] = index;
+        {
+            // The button may be pressed while a worker runs and reads the settings.
+            std::lock_guard lock(context().dataMutex);
+            settings().autoIncrementStep[row] = index;
+        }
         const std::int64_t advanced =
             static_cast<std::int64_t>(NumberOf(controls.capcode)) + kIncrementSteps[index].delta;
         const std::int64_t capcode = std::max<std::int64_t>(advanced, kLowestCapcode);

@@ -16,6 +16,7 @@
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -47,6 +48,11 @@ constexpr const char* kImageSuffix = "sav";
 
 // The column headings of " Can Message 2 ", which shows capcodes 5 to 8.
 constexpr int kCanMessage2FirstCapcode = 5;
+
+// A chosen file name in the file system's own encoding.
+std::filesystem::path LocalPath(const QString& name) {
+    return std::filesystem::path(QFile::encodeName(name).toStdString());
+}
 
 std::string CurrentDirectory() {
     std::error_code error;
@@ -270,7 +276,7 @@ void CTarnwick4730NewDlg::saveClicked() {
     const std::optional<QString> path =
         files_.Choose(this, {FileDialogRequest::Purpose::Save, QString::fromLatin1(kSaveFilter),
                              QString::fromLatin1(kImageSuffix), QString::fromLatin1(kImageFileName),
-                             QString::fromStdString(context_.state.workingDirectory)});
+                             QFile::decodeName(context_.state.workingDirectory.c_str())});
     if (!path || *path == QLatin1String(kImageFileName)) {
         return;
     }
@@ -280,7 +286,7 @@ void CTarnwick4730NewDlg::saveClicked() {
         std::lock_guard lock(context_.dataMutex);
         image = context_.image;
     }
-    if (FileError error = SaveImageFile(std::filesystem::path(path->toStdString()), image)) {
+    if (FileError error = SaveImageFile(LocalPath(*path), image)) {
         showFileError(*error);
     }
 }
@@ -292,16 +298,16 @@ void CTarnwick4730NewDlg::loadClicked() {
     const std::optional<QString> path =
         files_.Choose(this, {FileDialogRequest::Purpose::Open, QString::fromLatin1(kOpenFilter),
                              QString::fromLatin1(kImageSuffix), QString::fromLatin1(kImageFileName),
-                             QString::fromStdString(context_.state.workingDirectory)});
+                             QFile::decodeName(context_.state.workingDirectory.c_str())});
     if (!path || *path == QLatin1String(kImageFileName)) {
         return;
     }
     FileError error;
     {
         std::lock_guard lock(context_.dataMutex);
-        error = LoadImageFile(std::filesystem::path(path->toStdString()), context_.image,
-                              context_.settings, context_.state.programmingMode.load(),
-                              context_.state.workingDirectory);
+        error =
+            LoadImageFile(LocalPath(*path), context_.image, context_.settings,
+                          context_.state.programmingMode.load(), context_.state.workingDirectory);
     }
     if (error) {
         showFileError(*error);

@@ -9,10 +9,15 @@
 #include "ui/main/AboutDialog.h"
 #include "ui/pages/GeneralPage.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -137,6 +142,36 @@ TEST(MainWindowDestroy, ClosesTheCradleAndWritesNothing) {
     for (const char* name : {"TempData.sav", "default.sav"}) {
         EXPECT_FALSE(std::filesystem::exists(rig.Path(name))) << name;
     }
+}
+
+TEST(AboutBox, TheWindowsContextMenuOffersIt) {
+    MainWindowRig rig;
+    CTarnwick4730NewDlg& window = rig.Start();
+    QString offered;
+    QString opened;
+    // The menu and the box are modal: look at them from the event loop they run.
+    QTimer::singleShot(50, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr || menu->actions().isEmpty()) {
+            return;
+        }
+        offered = menu->actions().front()->text();
+        QTimer::singleShot(50, [&] {
+            if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
+                opened = about->windowTitle();
+                FindControl<QPushButton>(about, CAboutDlg::kOkId)->click();
+            }
+        });
+        menu->actions().front()->trigger();
+        menu->close();
+    });
+    const QPoint inHeader(window.width() / 2, 10);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, inHeader, window.mapToGlobal(inHeader));
+    QApplication::sendEvent(&window, &event);
+    QTest::qWait(200);
+
+    EXPECT_EQ(offered, "About...");
+    EXPECT_FALSE(opened.isEmpty());
 }
 
 TEST(AboutBox, ShowsTheVersionLineAndClosesWithOk) {

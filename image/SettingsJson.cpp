@@ -26,6 +26,50 @@ std::string Shown(const json& value) {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
+// The length of the well-formed UTF-8 sequence at text[i] and its code point; 0 when the
+// bytes there are ill-formed. Overlong forms, surrogates and code points beyond U+10FFFF count
+// as ill-formed, so that two spellings never stand for one character.
+std::size_t DecodeUtf8At(std::string_view text, std::size_t i, std::uint32_t& codePoint) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80             ? 1
+                               : (lead & 0xE0) == 0xC0 ? 2
+                               : (lead & 0xF0) == 0xE0 ? 3
+                               : (lead & 0xF8) == 0xF0 ? 4
+                                                       : 0;
+    if (length == 0 || i + length > text.size()) {
+        return 0;
+    }
+    codePoint = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) {
+            return 0;
+        }
+        codePoint = (codePoint << 6) | (next & 0x3F);
+    }
+    constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
+    return codePoint < kSmallest[length] || surrogate || codePoint > 0x10FFFF ? 0 : length;
+}
+
+// The text with every control character and every byte of an ill-formed sequence replaced by
+// '?', so that it can be shown on a terminal or put into JSON.
+std::string PrintableText(std::string_view text) {
+    std::string printable;
+    for (std::size_t i = 0; i < text.size();) {
+        std::uint32_t codePoint = 0;
+        const std::size_t length = DecodeUtf8At(text, i, codePoint);
+        if (length == 0 || codePoint < 0x20 || codePoint == 0x7F) {
+            printable += '?';
+            i += length == 0 ? 1 : length;
+        } else {
+            printable += text.substr(i, length);
+            i += length;
+        }
+    }
+    return printable;
+}
+
 // ---- Settings to JSON ---------------------------------------------------------------------
 
 ordered_json ToJson(std::uint8_t value) {
@@ -179,6 +223,9 @@ private:
             Utf8ToLatin1(value.get_ref<const std::string&>(), &reason);
         if (!bytes) {
             Fail(path, reason);
+        } else if (bytes->find('\0') != std::string::npos) {
+            // The image keeps texts up to their first zero byte: the rest would be lost.
+            Fail(path, "text holds the character U+0000, which would end it in the image");
         } else if (bytes->size() > width) {
             Fail(path, "text of " + std::to_string(bytes->size()) + " characters is longer than " +
                            std::to_string(width));
@@ -236,22 +283,9 @@ std::optional<std::string> Utf8ToLatin1(std::string_view text, std::string* reas
     std::string bytes;
     bytes.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80             ? 1
-                                   : (lead & 0xE0) == 0xC0 ? 2
-                                   : (lead & 0xF0) == 0xE0 ? 3
-                                   : (lead & 0xF8) == 0xF0 ? 4
-                                                           : 0;
-        std::uint32_t codePoint = length == 1 ? lead : lead & (0x7F >> length);
-        bool wellFormed = length != 0 && i + length <= text.size();
-        for (std::size_t k = 1; wellFormed && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            wellFormed = (next & 0xC0) == 0x80;
-            codePoint = (codePoint << 6) | (next & 0x3F);
-        }
-        // Overlong forms would let two spellings stand for one byte.
-        constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (!wellFormed || codePoint < kSmallest[length]) {
+        std::uint32_t codePoint = 0;
+        const std::size_t length = DecodeUtf8At(text, i, codePoint);
+        if (length == 0) {
             if (reason) {
                 *reason = "malformed UTF-8 at byte " + std::to_string(i);
             }
@@ -303,7 +337,8 @@ std::optional<std::string> ApplySettingsJsonText(std::string_view text, PagerSet
     try {
         object = json::parse(text);
     } catch (const json::exception& e) {
-        return std::string("invalid JSON: ") + e.what();
+        // The parser quotes the bytes it stopped at, which may be anything.
+        return "invalid JSON: " + PrintableText(e.what());
     }
     return ApplySettingsJson(object, settings, mode);
 }

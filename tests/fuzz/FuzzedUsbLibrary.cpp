@@ -151,6 +151,7 @@ UsbStatus FuzzedUsbLibrary::Read(UsbHandle handle, void* buffer, std::uint32_t w
             reply[i] = Take();
         }
         read = wanted;
+        CountEcho(answered, reply);
         return usb_status::kSuccess;
     default:
         break;
@@ -170,8 +171,6 @@ UsbStatus FuzzedUsbLibrary::Read(UsbHandle handle, void* buffer, std::uint32_t w
         if (request_[0] == kCommandWrite && address < memory_.size()) {
             memory_[address] ^= flip;
         }
-    } else if (request_[0] == kCommandWrite) {
-        ++verifiedWrites_;
     }
     // Bit 3 gives the reply its own header bytes, which must not matter.
     if (control & 8) {
@@ -180,5 +179,14 @@ UsbStatus FuzzedUsbLibrary::Read(UsbHandle handle, void* buffer, std::uint32_t w
         }
     }
     read = wanted;
+    CountEcho(answered, reply);
     return usb_status::kSuccess;
+}
+
+// Whatever produced it, a whole reply to a 'W' that carries the written data is a good echo.
+void FuzzedUsbLibrary::CountEcho(bool answered, const std::uint8_t* reply) {
+    if (answered && request_[0] == kCommandWrite &&
+        std::equal(request_.begin() + kFrameHeaderSize, request_.end(), reply + kFrameHeaderSize)) {
+        ++verifiedWrites_;
+    }
 }

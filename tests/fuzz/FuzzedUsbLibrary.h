@@ -31,7 +31,7 @@ public:
     const PagerImage& memory() const { return memory_; }
     // The device number of the first device that answered exactly "wex_writer", or -1.
     long firstCradle() const { return firstCradle_; }
-    // Blocks whose 'W' request the pager took and echoed back unchanged.
+    // Whole replies to 'W' requests that carried the data sent.
     int verifiedWrites() const { return verifiedWrites_; }
     bool IsOpen() const { return open_; }
 
@@ -40,6 +40,7 @@ public:
 private:
     std::uint8_t Take();
     void AnswerRequest(std::uint8_t* reply);
+    void CountEcho(bool answered, const std::uint8_t* reply);
 
     const std::uint8_t* data_;
     std::size_t size_;

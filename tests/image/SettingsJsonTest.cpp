@@ -88,6 +88,9 @@ TEST(SettingsJson, BadInputNamesTheFieldAndChangesNothing) {
         {R"({"handProgramPassword": "12345"})", "handProgramPassword"},
         {R"({"frequencyText": "152.84000"})", "frequencyText"},
         {R"({"frequencyText": "\u20ac"})", "U+20AC"},
+        {R"({"startupText": "AB\u0000CD"})", "U+0000"},
+        {R"({"cannedMessages": ["a\u0000b", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""]})",
+         "cannedMessages[0]"},
         {R"({"frequencyText": 152})", "frequencyText"},
         {R"({"cannedMessages": ["a"]})", "cannedMessages"},
         {R"({"noSuchSetting": 1})", "noSuchSetting"},
@@ -136,6 +139,22 @@ TEST(SettingsJson, LaterErrorsDoNotLeaveEarlierFieldsApplied) {
         R"({"programmingMode": 1, "dateFormat": 1, "zoomLevel": 999})", settings, mode));
     EXPECT_EQ(settings.dateFormat, 0);
     EXPECT_EQ(mode, kModeV1);
+}
+
+// The parser's message quotes the bytes it stopped at; the reason must stay printable UTF-8
+// whatever they were.
+TEST(SettingsJson, ParseErrorsArePrintableWhateverTheInput) {
+    const std::string inputs[] = {"{\"mode\xE3x\": 0}", "{\"a\x1B[31m\": 1", "\xFF\xFE",
+                                  "{\"\xED\xA0\x80\""};
+    for (const std::string& input : inputs) {
+        PagerSettings settings;
+        std::optional<std::uint8_t> mode;
+        const auto error = ApplySettingsJsonText(input, settings, mode);
+        ASSERT_TRUE(error) << input;
+        EXPECT_NE(error->find("invalid JSON"), std::string::npos) << *error;
+        EXPECT_NO_THROW((void)json(*error).dump()) << *error;
+        EXPECT_EQ(error->find('\x1B'), std::string::npos) << *error;
+    }
 }
 
 } // namespace

@@ -1,12 +1,75 @@
 #include "ui/pages/DisplayPage.h"
 
+#include <QComboBox>
+#include <QVBoxLayout>
+
+namespace {
+
+enum Row { kLanguage, kDateFormat, kContrast, kPowerOnCapcodes, kStoredMessages };
+
+QStringList ContrastItems() {
+    QStringList items;
+    for (int level = 1; level <= 16; ++level) {
+        items << QString::number(level);
+    }
+    return items;
+}
+
+const QStringList kV1Languages = {
+    QStringLiteral("ENGLISH"),
+    QStringLiteral("FRENCH"),
+    QStringLiteral("SPANISH"),
+    QStringLiteral("GERMAN"),
+};
+const QStringList kV2Languages = kV1Languages + QStringList{
+                                                    QStringLiteral("CZECH"),
+                                                    QStringLiteral("SWEDISH"),
+                                                };
+
+// In Row order.
+const CaptionedListRow kRows[] = {
+    {kNoControlId,
+     QStringLiteral("Language"),
+     CDisplaySet::kLanguageList,
+     {},
+     &PagerSettings::language},
+    {kNoControlId,
+     QStringLiteral("Date format"),
+     CDisplaySet::kDateFormatList,
+     {QStringLiteral("DD/MM"), QStringLiteral("MM/DD")},
+     &PagerSettings::dateFormat},
+    {kNoControlId, QStringLiteral("LCD contrast"), CDisplaySet::kContrastList, ContrastItems(),
+     &PagerSettings::lcdContrast},
+    {kNoControlId,
+     QStringLiteral("Display first two capcodes when turned on"),
+     CDisplaySet::kPowerOnCapcodesList,
+     {QStringLiteral("Enable"), QStringLiteral("Disable")},
+     &PagerSettings::showCapcodesAtPowerOn},
+    {CDisplaySet::kStoredMessagesCaption,
+     QStringLiteral("Stored messages"),
+     CDisplaySet::kStoredMessagesList,
+     {QStringLiteral("1"), QStringLiteral("10"), QStringLiteral("50")},
+     &PagerSettings::storedMessages},
+};
+
+} // namespace
+
 CDisplaySet::CDisplaySet(const PageEnvironment& environment, QWidget* parent)
     : SettingsPage(environment, kTemplateId, parent) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(20, 16, 20, 16);
+    column->setSpacing(3);
+    lists_ = AddCaptionedLists(this, column, kRows, binding_);
+    column->addStretch(1);
     loadFromSettings();
 }
 
-// Will fill the language list for the mode and set the five lists.
-void CDisplaySet::loadFromSettings() {}
+void CDisplaySet::loadFromSettings() {
+    SetComboItems(lists_[kLanguage].list, isV1Mode() ? kV1Languages : kV2Languages);
+    lists_[kStoredMessages].setVisible(!isV1Mode());
+    binding_.load(settings());
+}
 
-// Will read the five lists back, the hidden stored-messages list included.
-void CDisplaySet::storeToSettings() {}
+void CDisplaySet::storeToSettings() {
+    binding_.store(settings());
+}

@@ -1,12 +1,70 @@
 #include "ui/pages/UnreadMessagesPage.h"
 
+#include <QComboBox>
+#include <QVBoxLayout>
+
+namespace {
+
+enum Row { kAlert, kAlertTimes };
+
+const QStringList kV1Alerts = {
+    QStringLiteral("Disable"),     QStringLiteral("Enable/15s"),  QStringLiteral("Enable/30s"),
+    QStringLiteral("Enable/1Min"), QStringLiteral("Enable/2Min"),
+};
+const QStringList kV2Alerts = kV1Alerts + QStringList{
+                                              QStringLiteral("Enable/5Min"),
+                                              QStringLiteral("Enable/10Min"),
+                                              QStringLiteral("Enable/15Min"),
+                                          };
+
+// "Continue", then 10 to 250 repeats in steps of 10.
+QStringList AlertTimesItems() {
+    QStringList items{QStringLiteral("Continue")};
+    for (int times = 10; times <= 250; times += 10) {
+        items << QString::number(times);
+    }
+    return items;
+}
+
+// In Row order.
+const CaptionedListRow kRows[] = {
+    {kNoControlId,
+     QStringLiteral("Unread message alert"),
+     CUnreadSet::kAlertList,
+     {},
+     &PagerSettings::unreadAlert},
+    {kNoControlId, QStringLiteral("Unread message alert times"), CUnreadSet::kAlertTimesList,
+     AlertTimesItems(), &PagerSettings::unreadAlertTimes},
+};
+
+} // namespace
+
 CUnreadSet::CUnreadSet(const PageEnvironment& environment, QWidget* parent)
     : SettingsPage(environment, kTemplateId, parent) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(20, 16, 20, 16);
+    column->setSpacing(3);
+    lists_ = AddCaptionedLists(this, column, kRows, binding_);
+    column->addStretch(1);
+    connect(lists_[kAlert].list, &QComboBox::activated, this, &CUnreadSet::alertChosen);
     loadFromSettings();
 }
 
-// Will fill the alert list for the mode and set both lists.
-void CUnreadSet::loadFromSettings() {}
+void CUnreadSet::loadFromSettings() {
+    SetComboItems(lists_[kAlert].list, isV1Mode() ? kV1Alerts : kV2Alerts);
+    binding_.load(settings());
+    applyRepeatRule();
+}
 
-// Will read both lists back.
-void CUnreadSet::storeToSettings() {}
+void CUnreadSet::storeToSettings() {
+    binding_.store(settings());
+}
+
+void CUnreadSet::alertChosen(int) {
+    settings().unreadAlert = ListIndexOf(lists_[kAlert].list);
+    applyRepeatRule();
+}
+
+void CUnreadSet::applyRepeatRule() {
+    lists_[kAlertTimes].list->setEnabled(settings().unreadAlert != 0);
+}

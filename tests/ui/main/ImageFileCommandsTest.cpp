@@ -70,17 +70,15 @@ TEST(SaveAndLoad, LoadingNeitherChecksTheIdentityNorChangesTheMode) {
     MainWindowRig rig;
     CTarnwick4730NewDlg& window = rig.Start();
     const PagerImage v1 = MakeFactoryPager(FactoryPager::V1);
-    WriteFileBytes(rig.Path("v1.sav"), v1.data(), 100); // a short file replaces its bytes only
+    WriteFileBytes(rig.Path("v1.sav"), v1.data(), v1.size());
     rig.files.answers = {Chosen(rig.Path("v1.sav"))};
     window.loadClicked();
 
-    PagerImage expected{};
-    std::copy_n(v1.begin(), 100, expected.begin());
-    EXPECT_EQ(rig.context.image, expected);
+    EXPECT_EQ(rig.context.image, v1);
     EXPECT_EQ(rig.context.state.programmingMode.load(), kModeV2);
     EXPECT_EQ(window.windowTitle(), "4730 & 6920 Pager Programmer v3.05 (V2 mode)");
     PagerSettings decoded;
-    DecodeImage(expected, kModeV2, decoded);
+    DecodeImage(v1, kModeV2, decoded);
     EXPECT_EQ(rig.context.settings, decoded);
 }
 

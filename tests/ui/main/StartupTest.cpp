@@ -144,11 +144,11 @@ TEST(MainWindowDestroy, ClosesTheCradleAndWritesNothing) {
     }
 }
 
-TEST(AboutBox, TheWindowsContextMenuOffersIt) {
+TEST(AboutBox, TheContextMenuOpensItWithTheVersionLine) {
     MainWindowRig rig;
     CTarnwick4730NewDlg& window = rig.Start();
     QString offered;
-    QString opened;
+    bool versionShown = false;
     // The menu and the box are modal: look at them from the event loop they run.
     QTimer::singleShot(50, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -158,7 +158,9 @@ TEST(AboutBox, TheWindowsContextMenuOffersIt) {
         offered = menu->actions().front()->text();
         QTimer::singleShot(50, [&] {
             if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
-                opened = about->windowTitle();
+                versionShown = std::ranges::any_of(about->findChildren<QLabel*>(), [](auto* label) {
+                    return label->text() == "4730 & 6920 Pager Programmer Version 3.05";
+                });
                 FindControl<QPushButton>(about, CAboutDlg::kOkId)->click();
             }
         });
@@ -171,22 +173,7 @@ TEST(AboutBox, TheWindowsContextMenuOffersIt) {
     QTest::qWait(200);
 
     EXPECT_EQ(offered, "About...");
-    EXPECT_FALSE(opened.isEmpty());
-}
-
-TEST(AboutBox, ShowsTheVersionLineAndClosesWithOk) {
-    CAboutDlg about(QIcon{});
-    const auto labels = about.findChildren<QLabel*>();
-    EXPECT_TRUE(std::ranges::any_of(labels, [](const QLabel* label) {
-        return label->text() == "4730 & 6920 Pager Programmer Version 3.05";
-    }));
-    auto* ok = FindControl<QPushButton>(&about, CAboutDlg::kOkId);
-    ASSERT_NE(ok, nullptr);
-    EXPECT_EQ(ok->text(), "OK");
-    about.show();
-    ok->click();
-    EXPECT_EQ(about.result(), QDialog::Accepted);
-    EXPECT_FALSE(about.isVisible());
+    EXPECT_TRUE(versionShown);
 }
 
 } // namespace

@@ -9,7 +9,6 @@
 #include "ui/pages/GeneralPage.h"
 
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -61,23 +60,6 @@ TEST(ReadCommand, APagerOfTheOtherGenerationSwitchesModeAndTitleSilently) {
     PagerSettings expected;
     DecodeImage(AsRead(memory), kModeV1, expected);
     EXPECT_EQ(rig.context.settings, expected);
-}
-
-TEST(ReadCommand, TheProgressBarEndsWithinItsRange) {
-    MainWindowRig rig;
-    rig.PlugCradle(MakeFactoryPager(FactoryPager::V2));
-    CTarnwick4730NewDlg& window = rig.Start();
-    std::vector<int> positions;
-    QObject::connect(&window.progressBar(), &QProgressBar::valueChanged,
-                     [&](int value) { positions.push_back(value); });
-
-    window.readClicked();
-    ASSERT_TRUE(rig.WaitForTransfer());
-
-    EXPECT_EQ(window.progressBar().maximum(), 137);
-    // Each pass fills the bar; the step past the end keeps it full, then it is reset.
-    EXPECT_EQ(std::ranges::count(positions, 137), 2);
-    EXPECT_EQ(window.progressBar().value(), 0);
 }
 
 TEST(WriteCommand, WritesThePagesBackToThePager) {

@@ -64,6 +64,12 @@ inline MessageRequest RangePlain() {
     return {kRangeText, kGeneralCaption, MessageIcon::None, MessageButtons::Ok};
 }
 
+inline MessageRequest RepairBusy() {
+    return {"The pager is being read or written. Please wait until it has finished, then "
+            "repair again.",
+            "Pager Programmer", MessageIcon::Information, MessageButtons::Ok};
+}
+
 // Image addresses of the page's settings.
 inline constexpr std::size_t kPrivateMaskByte = 36;
 inline constexpr std::size_t kStartupTextStart = 55;

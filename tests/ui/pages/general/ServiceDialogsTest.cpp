@@ -22,10 +22,6 @@
 
 namespace {
 
-const MessageRequest kRepairBusy{
-    "The pager is being read or written. Please wait until it has finished, then repair again.",
-    "Pager Programmer", MessageIcon::Information, MessageButtons::Ok};
-
 std::vector<QString> Texts(const QList<QLabel*>& labels) {
     std::vector<QString> texts;
     for (const QLabel* label : labels) {
@@ -237,7 +233,7 @@ TEST_F(RepairTest, RequestIsRefusedWhileAReadOrWriteRuns) {
     context.state.busy = true;
     CRepairPager dialog(environment);
     Click(dialog, CRepairPager::kV1Button);
-    ASSERT_EQ(messages.requests(), std::vector<MessageRequest>{kRepairBusy});
+    ASSERT_EQ(messages.requests(), std::vector<MessageRequest>{RepairBusy()});
     EXPECT_EQ(messages.shown().front().owner, &dialog);
     EXPECT_EQ(context.image, before);
     EXPECT_EQ(Request(), kRepairIdle);
@@ -245,173 +241,6 @@ TEST_F(RepairTest, RequestIsRefusedWhileAReadOrWriteRuns) {
     context.state.busy = false;
     Click(dialog, CRepairPager::kV1Button);
     EXPECT_EQ(Request(), kRepairRequested);
-}
-
-// ---- A whole repair: the page's button, the dialog, a write to a simulated cradle ----
-
-// Stands in for the main window: runs the worker's calls on the user-interface thread, blocking,
-// in order, and runs the General page's operations there.
-class PageHost final : public ProgrammingHost {
-public:
-    explicit PageHost(CInputCapcode& page) : page_(page) {}
-
-    std::function<void()> onFirstStep;
-
-    std::vector<std::string> Calls() {
-        std::lock_guard lock(mutex_);
-        return calls_;
-    }
-    std::vector<MessageRequest> Messages() {
-        std::lock_guard lock(mutex_);
-        return messages_;
-    }
-
-    void EnableTransferButtons(bool) override { Record("buttons"); }
-    MessageAnswer ShowMessage(const MessageRequest& request) override {
-        std::lock_guard lock(mutex_);
-        messages_.push_back(request);
-        return MessageAnswer::Ok;
-    }
-    void SetStatusText(const std::string& text) override {
-        if (!text.empty()) {
-            Record("status:" + text);
-        }
-    }
-    void SetProgressRange(int, int) override {}
-    void SetProgressStep(int) override {}
-    void SetProgressPosition(int) override {}
-    void StepProgress() override {
-        if (onFirstStep) {
-            OnUiThread(std::exchange(onFirstStep, nullptr));
-        }
-    }
-    void DecodeImage() override { Record("decode"); }
-    void RebuildTabs() override { Record("rebuild"); }
-    void ShowSettings() override { Record("show"); }
-    void GatherPages() override { Record("gather"); }
-    void LoadGeneralPage() override {
-        Record("load-general");
-        OnUiThread([this] { page_.loadFromSettings(); });
-    }
-    void IncrementCapcodes() override {
-        Record("increment");
-        OnUiThread([this] { page_.incrementCapcodes(); });
-    }
-
-private:
-    void Record(std::string call) {
-        std::lock_guard lock(mutex_);
-        calls_.push_back(std::move(call));
-    }
-    static void OnUiThread(const std::function<void()>& call) {
-        QMetaObject::invokeMethod(qApp, call, Qt::BlockingQueuedConnection);
-    }
-
-    CInputCapcode& page_;
-    std::mutex mutex_;
-    std::vector<std::string> calls_;
-    std::vector<MessageRequest> messages_;
-};
-
-class RepairWriteTest : public RepairTest {
-protected:
-    void SetUp() override {
-        RepairTest::SetUp();
-        backend->AddCradle(cradle);
-        context.usb = MakeLayerOver(backend);
-        context.channel = std::make_unique<CC8051f320Usb>(*context.usb);
-        ASSERT_TRUE(context.channel->Open(kCradleDeviceString));
-        page.setServiceDialogRunner(std::move(scripted));
-    }
-
-    // What the main window's timer does with a request, then waiting for the worker while
-    // serving its calls.
-    void TimerTick() {
-        std::uint8_t requested = kRepairRequested;
-        if (context.state.repairWriteRequest.compare_exchange_strong(requested, kRepairUnderWay)) {
-            ASSERT_TRUE(workers.StartWrite());
-        }
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (workers.IsRunning() && std::chrono::steady_clock::now() < deadline) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        ASSERT_FALSE(workers.IsRunning());
-        workers.Wait();
-    }
-
-    const PagerImage pagerBefore = MakeFactoryPager(FactoryPager::V1);
-    std::shared_ptr<CradleSimulator> cradle = std::make_shared<CradleSimulator>(pagerBefore);
-    std::shared_ptr<InProcessCradleBackend> backend = std::make_shared<InProcessCradleBackend>();
-    std::unique_ptr<ScriptedServiceDialogs> scripted = std::make_unique<ScriptedServiceDialogs>();
-    ScriptedServiceDialogs& dialogs = *scripted;
-    CInputCapcode page{environment};
-    PageHost host{page};
-    TransferWorkers workers{context, host, [](std::chrono::milliseconds) {}};
-};
-
-TEST_F(RepairWriteTest, RepairLeavesThePagerHoldingDefaultSavWithTheChosenIdentity) {
-    std::vector<std::uint8_t> file = FileBytes(kImageSize, 1);
-    std::copy_n("2011", 4, file.begin());
-    WriteDefaultSav(file);
-    // A batch row whose capcode the increment advances after the write.
-    auto* capcode = FindControl<QLineEdit>(&page, CInputCapcode::kCapcodeEdits[0]);
-    capcode->setText(QStringLiteral("100"));
-    FindControl<QCheckBox>(&page, CInputCapcode::kEnableBoxes[0])->setChecked(true);
-    FindControl<QComboBox>(&page, CInputCapcode::kStepLists[0])->setCurrentIndex(1);
-
-    dialogs.repair = [this](QWidget* owner) {
-        CRepairPager dialog(environment, owner);
-        dialog.show();
-        Click(dialog, CRepairPager::kV2Button);
-        // The timer runs behind the open dialog.
-        TimerTick();
-        Click(dialog, CRepairPager::kExitButton);
-    };
-    QTest::mouseClick(FindControl<QPushButton>(&page, CInputCapcode::kRepairButton),
-                      Qt::LeftButton);
-    ASSERT_EQ(dialogs.repairsRun, 1);
-
-    PagerImage expected = pagerBefore;
-    const auto copyRegion = [&](std::size_t start, std::size_t end) {
-        std::copy(file.begin() + start, file.begin() + end, expected.begin() + start);
-    };
-    copyRegion(0, 256);   // settings, without the serial number (not unlocked)
-    copyRegion(288, 320); // increment steps
-    copyRegion(1024, 5120);
-    std::copy(kIdentityV2.begin(), kIdentityV2.end(), expected.begin());
-    EXPECT_EQ(cradle->Memory(), expected);
-
-    EXPECT_EQ(host.Calls(),
-              (std::vector<std::string>{"status:WRITE OK !", "status:WRITE OK !",
-                                        "status:WRITE OK !", "status:WRITE OK !",
-                                        "status:WRITE OK !", "status:WRITE OK !", "increment"}))
-        << "no identity question, no gather";
-    EXPECT_TRUE(host.Messages().empty());
-    EXPECT_EQ(context.state.repairWriteRequest.load(), kRepairIdle);
-    EXPECT_EQ(capcode->text(), QStringLiteral("108"));
-}
-
-TEST_F(RepairWriteTest, ARepairClickedDuringTheWriteIsRefusedAndTheWriteSendsTheFirst) {
-    std::vector<std::uint8_t> file = FileBytes(kImageSize, 9);
-    WriteDefaultSav(file);
-    dialogs.repair = [this](QWidget* owner) {
-        CRepairPager dialog(environment, owner);
-        dialog.show();
-        Click(dialog, CRepairPager::kV1Button);
-        host.onFirstStep = [&] { Click(dialog, CRepairPager::kV2Button); };
-        TimerTick();
-    };
-    QTest::mouseClick(FindControl<QPushButton>(&page, CInputCapcode::kRepairButton),
-                      Qt::LeftButton);
-
-    EXPECT_EQ(messages.requests(), std::vector<MessageRequest>{kRepairBusy});
-    EXPECT_EQ(context.state.repairWriteRequest.load(), kRepairIdle)
-        << "no repair left waiting to take over the next Write";
-    const PagerImage memory = cradle->Memory();
-    EXPECT_TRUE(std::equal(kIdentityV1.begin(), kIdentityV1.end(), memory.begin()));
-    EXPECT_TRUE(std::equal(file.begin() + 4, file.begin() + 256, memory.begin() + 4));
-    EXPECT_TRUE(std::equal(kIdentityV1.begin(), kIdentityV1.end(), context.image.begin()))
-        << "the image still holds the repair that was written";
 }
 
 } // namespace

@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 namespace {
 
@@ -22,9 +21,6 @@ std::uint64_t WriteExchanges(bool withSerial) {
     return 2 + (withSerial ? kSettingsBlocksWithSerial : kSettingsBlocks) +
            kIncrementStepRegion.blocks + kCannedTextRegion.blocks;
 }
-
-// A worker that has not finished after this long is taken as hung.
-constexpr auto kHangLimit = std::chrono::seconds(30);
 
 // In the order of SoakFault.
 constexpr const char* kFaultNames[kSoakFaultKinds] = {
@@ -99,8 +95,11 @@ std::string SoakOutcomeName(SoakOutcome outcome) {
     return kNames[static_cast<int>(outcome)];
 }
 
+// A worker that has not finished after this long is taken as hung.
+constexpr auto kHangLimit = std::chrono::seconds(30);
+
 SoakRunner::SoakRunner(std::uint64_t seed)
-    : random_(seed), rig_(MakeFactoryPager(FactoryPager::V2)) {}
+    : random_(seed), rig_(MakeFactoryPager(FactoryPager::V2)), watchdog_(kHangLimit) {}
 
 SoakRunner::Plan SoakRunner::DrawPlan() {
     Plan plan;
@@ -153,24 +152,53 @@ void SoakRunner::PrepareWrite() {
         random_() % 2 == 0 ? TabLockState::Unlocked : TabLockState::Locked;
 }
 
-bool SoakRunner::RunWorker(bool write, RecordingHost& host) {
-    const Sleeper noSleep = [](std::chrono::milliseconds) {};
-    TransferWorkers workers(rig_.context, host, noSleep);
-    if (!(write ? workers.StartWrite() : workers.StartRead())) {
-        return false;
+HangWatchdog::HangWatchdog(std::chrono::seconds limit)
+    : limit_(limit), thread_([this] { Watch(); }) {}
+
+HangWatchdog::~HangWatchdog() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
     }
-    const auto deadline = std::chrono::steady_clock::now() + kHangLimit;
-    while (workers.IsRunning()) {
-        if (std::chrono::steady_clock::now() > deadline) {
+    wake_.notify_all();
+    thread_.join();
+}
+
+void HangWatchdog::Arm(std::string what) {
+    std::lock_guard lock(mutex_);
+    what_ = std::move(what);
+    deadline_ = std::chrono::steady_clock::now() + limit_;
+}
+
+void HangWatchdog::Disarm() {
+    std::lock_guard lock(mutex_);
+    deadline_.reset();
+}
+
+void HangWatchdog::Watch() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        wake_.wait_for(lock, std::chrono::milliseconds(100));
+        if (deadline_ && std::chrono::steady_clock::now() > *deadline_) {
             // The hung worker still uses the rig, so nothing can be unwound: leave at once.
-            std::printf("a %s worker did not finish within %lld s\n", write ? "write" : "read",
-                        static_cast<long long>(kHangLimit.count()));
+            std::printf("%s did not finish within %lld s\n", what_.c_str(),
+                        static_cast<long long>(limit_.count()));
             std::fflush(stdout);
             std::_Exit(EXIT_FAILURE);
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
+
+bool SoakRunner::RunWorker(bool write, RecordingHost& host) {
+    const Sleeper noSleep = [](std::chrono::milliseconds) {};
+    TransferWorkers workers(rig_.context, host, noSleep);
+    watchdog_.Arm(write ? "a write worker" : "a read worker");
+    if (!(write ? workers.StartWrite() : workers.StartRead())) {
+        watchdog_.Disarm();
+        return false;
     }
     workers.Wait();
+    watchdog_.Disarm();
     return true;
 }
 

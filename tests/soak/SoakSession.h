@@ -4,11 +4,15 @@
 
 #include "link/sim/CradleFaults.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 // What a soak session puts in the link's way.
@@ -43,6 +47,30 @@ std::string SoakOutcomeName(SoakOutcome outcome);
 // the write error of the step that failed.
 bool IsFinalCheckLinkFailure(const std::vector<std::string>& messages);
 
+// Ends the program when a worker runs longer than the limit: a hang cannot be unwound, since
+// the hung worker still uses everything the session set up.
+class HangWatchdog {
+public:
+    explicit HangWatchdog(std::chrono::seconds limit);
+    ~HangWatchdog();
+    HangWatchdog(const HangWatchdog&) = delete;
+    HangWatchdog& operator=(const HangWatchdog&) = delete;
+
+    void Arm(std::string what);
+    void Disarm();
+
+private:
+    void Watch();
+
+    const std::chrono::seconds limit_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    std::string what_;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
+    std::thread thread_; // last, so that it starts after everything it uses
+};
+
 // Runs read and write sessions one after the other against one simulated cradle through the
 // real USB layer, channel, protocol and worker threads, and checks after each session what
 // must hold whatever went wrong.
@@ -69,8 +97,7 @@ private:
     Plan DrawPlan();
     void ArmFault(const Plan& plan);
     void PrepareWrite();
-    // Runs the worker thread and waits for it; false when it did not start. A worker that
-    // does not finish in time ends the program.
+    // Runs the worker thread and waits for it; false when it did not start.
     bool RunWorker(bool write, RecordingHost& host);
     SoakOutcome Classify(const Plan& plan, const RecordingHost& host) const;
     void Check(const Plan& plan, const RecordingHost& host, const PagerImage& imageBefore,
@@ -80,4 +107,5 @@ private:
 
     std::mt19937_64 random_;
     ProgrammingRig rig_;
+    HangWatchdog watchdog_;
 };

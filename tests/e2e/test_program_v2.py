@@ -1,0 +1,69 @@
+"""A V2 pager from read to write: the technician reads it, unlocks the advanced tabs, changes a
+capcode, a tone, a canned message and the frequency, and writes it back. The simulated pager's
+memory must then hold exactly the image pager-image builds from the expected settings."""
+
+import os
+
+import e2e_support as e2e
+
+SAMPLE = os.path.join(os.path.dirname(__file__), "..", "..", "packaging", "samples",
+                      "demo-pager-v2.json")
+
+
+class ProgramV2Pager(e2e.ProgramTestCase):
+
+    def test_read_unlock_edit_write(self):
+        settings = self.load_settings(SAMPLE)
+        self.put_pager_in_cradle(settings, "v2")
+        program = self.start_program()
+        self.assertEqual(program.title(), e2e.TITLE_V2)
+        e2e.wait_until(program.transfer_buttons_enabled, 10, "Read and Write to be enabled")
+        self.assertEqual(program.tab_names(), [" General "])
+
+        statuses = self.read_pager()
+        self.assertIn("Read OK !", statuses)
+        self.assertEqual(e2e.text_of(program.text_field("Capcode 1")), "1200008")
+        self.assertEqual(e2e.text_of(program.text_field("Startup text")), "DEMO PAGER")
+
+        self.unlock_tabs()
+        tabs = program.tab_names()
+        self.assertEqual(len(tabs), 15, tabs)
+        self.assertEqual(tabs[:2], [" General ", " OTA "])
+        self.assertTrue(e2e.is_showing(program.find("check box", "Private, capcode 5")))
+
+        expected = e2e.decode(self.cradle.memory_path)
+
+        # A capcode: its frame digit follows the text.
+        program.type_text("Capcode 2", "1300019")
+        frame = program.find("label", description="Frame, capcode 2")
+        e2e.wait_until(lambda: frame.name == "3", 5, "frame digit 3")
+        expected["capcodes"][1] = 1300019
+
+        program.select_tab(" Tone Settings ")
+        combo = program.find("combo box", description="A Tone, capcode 1")
+        items = [combo.getChildAtIndex(0).getChildAtIndex(i).name
+                 for i in range(combo.getChildAtIndex(0).childCount)]
+        new_tone = items.index("Tone")
+        self.assertNotEqual(expected["toneType"][0][0], new_tone)
+        program.choose(combo, items[new_tone])
+        expected["toneType"][0][0] = new_tone
+
+        program.select_tab(" Can Message 1 ")
+        message = program.find("text", "Message", description="Tone B, capcode 1")
+        e2e.set_text(message, "BACK AT 3 PM")
+        expected["cannedMessages"][1] = "BACK AT 3 PM"
+
+        program.select_tab(" RF Settings ")
+        program.type_text("Frequency", "459.1250")
+        band = program.find("label", "Frequency band 456MHz - 460MHz ")
+        self.assertTrue(e2e.is_showing(band))
+        expected["frequencyText"] = "459.1250"
+
+        statuses = program.run_transfer("Write")
+        self.assertIn("WRITE OK !", statuses)
+        self.assertEqual(program.alerts(), [])
+        self.assert_pager_holds(expected, "v2")
+
+
+if __name__ == "__main__":
+    e2e.main()

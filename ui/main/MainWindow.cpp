@@ -73,8 +73,8 @@ CTarnwick4730NewDlg::CTarnwick4730NewDlg(const MainWindowServices& services, QWi
     setFont(dialogFont);
     buildControls();
 
-    // The About item lives in the context menu (contextMenuEvent): window managers do not let
-    // a program extend the system menu.
+    // The About item is in the window's context menu (contextMenuEvent): window managers do
+    // not let a program extend their system menu.
     RegisterMainWindowResources();
     icon_ = QIcon(QStringLiteral(":/pager-programmer/icon.png"));
     setWindowIcon(icon_);

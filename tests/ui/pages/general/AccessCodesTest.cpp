@@ -115,28 +115,6 @@ TEST_F(AccessCodesTest, SerialCodeBeforeTheAdvancedCodeLeavesTheTabsLocked) {
     EXPECT_TRUE(SerialControlsEnabled());
     EXPECT_EQ(LockState(), TabLockState::Locked);
     EXPECT_FALSE(PrivateBox(4)->isVisible());
-
-    // The serial is gathered and so written; the write advances it only once unlocked.
-    auto* serial = Control<QLineEdit>(CInputCapcode::kSerialEdit);
-    QTest::keyClicks(serial, QStringLiteral("AB123"));
-    QTest::mouseClick(Control<QCheckBox>(CInputCapcode::kSerialIncrementBox), Qt::LeftButton);
-    const PagerImage gathered = GatherImage();
-    EXPECT_EQ(std::string(gathered.begin() + kSerialStart, gathered.begin() + kSerialStart + 16),
-              std::string(11, ' ') + "AB123");
-    EXPECT_TRUE(context.state.serialAutoIncrement.load());
-}
-
-TEST_F(AccessCodesTest, APageBuiltAfterTheSerialUnlockStartsUnlocked) {
-    context.state.serialWriteEnabled = true;
-    CreatePage();
-    EXPECT_TRUE(SerialControlsEnabled());
-}
-
-TEST_F(AccessCodesTest, RepairNeedsNoCode) {
-    QTest::mouseClick(Button(CInputCapcode::kRepairButton), Qt::LeftButton);
-    EXPECT_EQ(dialogs->repairsRun, 1);
-    EXPECT_EQ(LockState(), TabLockState::Locked);
-    EXPECT_TRUE(messages.shown().empty());
 }
 
 } // namespace

@@ -178,19 +178,4 @@ TEST_F(CapcodeRulesTest, IncrementAdvancesEnabledRowsByTheirSteps) {
     EXPECT_EQ(context.settings.autoIncrementStep[6], 255) << "a gather stores the list again";
 }
 
-TEST_F(CapcodeRulesTest, RepeatedIncrementsWalkABatch) {
-    Type(0, QStringLiteral("100"));
-    EnableBox(0)->setChecked(true);
-    StepList(0)->setCurrentIndex(1);
-    Type(1, QStringLiteral("50"));
-    EnableBox(1)->setChecked(true);
-    StepList(1)->setCurrentIndex(4);
-    for (int pager = 0; pager < 3; ++pager) {
-        page->incrementCapcodes();
-    }
-    EXPECT_EQ(CapcodeEdit(0)->text(), QStringLiteral("124"));
-    EXPECT_EQ(CapcodeEdit(1)->text(), QStringLiteral("47"));
-    EXPECT_EQ(Frame(1)->text(), QStringLiteral("7"));
-}
-
 } // namespace

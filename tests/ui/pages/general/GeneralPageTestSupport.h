@@ -15,20 +15,16 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 
-// Answers the page's service dialogs without opening a window: serial codes come from a
-// script (nothing = "EXIT"), and the repair dialog is whatever the test makes of it.
+// Answers the serial-number dialog from a script (nothing = "EXIT") without opening a window.
 class ScriptedServiceDialogs final : public ServiceDialogRunner {
 public:
     std::deque<std::optional<QString>> serialAnswers;
-    std::function<void(QWidget*)> repair;
     int serialAsked = 0;
-    int repairsRun = 0;
 
     std::optional<QString> askSerialCode(QWidget*) override {
         ++serialAsked;
@@ -40,12 +36,7 @@ public:
         serialAnswers.pop_front();
         return ok ? std::optional<QString>(code) : std::nullopt;
     }
-    void runRepair(QWidget* owner) override {
-        ++repairsRun;
-        if (repair) {
-            repair(owner);
-        }
-    }
+    void runRepair(QWidget*) override {}
 };
 
 // Readable failures: a message box as its text, caption, icon and buttons.
@@ -82,10 +73,7 @@ inline constexpr std::size_t CapcodeEntry(std::size_t row) {
 // A General page on its own settings, with recorded message boxes and scripted dialogs.
 class GeneralPageTest : public ::testing::Test {
 protected:
-    void SetUp() override { CreatePage(); }
-
-    void CreatePage() {
-        page.reset();
+    void SetUp() override {
         page = std::make_unique<CInputCapcode>(environment);
         auto scripted = std::make_unique<ScriptedServiceDialogs>();
         dialogs = scripted.get();

@@ -61,24 +61,6 @@ TEST_F(GeneralPageTest, CapcodeRowsGoFromImageToPageAndBackUnchanged) {
     EXPECT_TRUE(messages.shown().empty());
 }
 
-TEST_F(GeneralPageTest, AllZeroEntryIsAnUnusedRowAndEncodesWithItsIndex) {
-    LoadImage(PagerImage{});
-    EXPECT_EQ(CapcodeEdit(5)->text(), QStringLiteral("0"));
-    EXPECT_FALSE(EnableBox(5)->isChecked());
-    EXPECT_EQ(EntryOf(GatherImage(), 5), (Entry{0x60, 5 << 5, 0x00, 0x00}));
-}
-
-TEST_F(GeneralPageTest, TypedCapcodesAndChecksReachTheImage) {
-    LoadImage(PagerImage{});
-    CapcodeEdit(0)->clear();
-    QTest::keyClicks(CapcodeEdit(0), QStringLiteral("1234567"));
-    QTest::mouseClick(EnableBox(0), Qt::LeftButton);
-    StepList(0)->setCurrentIndex(3);
-    const PagerImage gathered = GatherImage();
-    EXPECT_EQ(EntryOf(gathered, 0), (Entry{0x61, 0x1E, 0x5A, 0xD0}));
-    EXPECT_EQ(gathered[kStepStart], 3);
-}
-
 TEST_F(GeneralPageTest, PrivateMaskFollowsTheBoxesBothWays) {
     // Rows 1-4 private and 5-8 not, as a fresh pager has them.
     EXPECT_EQ(GatherImage()[kPrivateMaskByte], 0xF0);

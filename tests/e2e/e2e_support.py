@@ -30,6 +30,7 @@ PAGER_IMAGE = os.environ.get("PAGER_IMAGE", "pager-image")
 TITLE_V1 = "4730 & 6920 Pager Programmer v3.05 (V1 mode)"
 TITLE_V2 = "4730 & 6920 Pager Programmer v3.05 (V2 mode)"
 ADVANCED_CODE = "techmod417"
+SERIAL_CODE = "techmod952"
 USB_ERROR = "USB error,Please reinsert the USB device ! "
 # The time stamp EncodeImage writes with every gather; it is the one part of a written image
 # the test cannot predict.
@@ -281,21 +282,20 @@ class Program:
                    f"tab {caption!r} selected")
 
     def choose(self, combo, item):
-        """Picks an item of a combo box with real clicks: open the list, click the item."""
+        """Picks an item of a combo box as a person does: a click opens its list, the arrow
+        keys move to the item and Enter takes it."""
         if combo.name == item:
             return
+        listing = first_child(combo, "list")
+        items = [listing.getChildAtIndex(i).name for i in range(listing.childCount)]
+        if item not in items:
+            raise E2eFailure(f"{item!r} is not among the items {items}")
+        moves = items.index(item) - (items.index(combo.name) if combo.name in items else 0)
         click_centre(combo)
-        listing = wait_until(lambda: first_child(combo, "list"), 5, "the combo's list")
-
-        def item_on_screen():
-            entry = find_showing(listing, "list item", item)
-            if entry is None:
-                return None
-            x, y, width, height = extents(entry)
-            return entry if width > 0 and height > 0 else None
-
-        entry = wait_until(item_on_screen, 5, f"list item {item!r} on screen")
-        click_centre(entry)
+        wait_until(lambda: is_showing(listing), 5, "the combo's list to open")
+        key = "Down" if moves > 0 else "Up"
+        subprocess.run(["xdotool", "key", "--delay", "40", *([key] * abs(moves)), "Return"],
+                       check=True)
         wait_until(lambda: combo.name == item, 5, f"the combo to show {item!r}")
 
     # ---- message boxes ------------------------------------------------------------------------

@@ -64,6 +64,43 @@ class ProgramV2Pager(e2e.ProgramTestCase):
         self.assertEqual(program.alerts(), [])
         self.assert_pager_holds(expected, "v2")
 
+    def test_batch_of_pagers_advances_capcodes_and_serial(self):
+        """Two pagers programmed one after the other: the second gets each capcode advanced by
+        its row's step and the next serial number."""
+        self.put_pager_in_cradle(self.load_settings(SAMPLE), "v2")
+        program = self.start_program()
+        e2e.wait_until(program.transfer_buttons_enabled, 10, "Read and Write enabled")
+        self.read_pager()
+        self.unlock_tabs()
+
+        program.press("Change S/N")
+        dialog = program.dialog("Tarnwick Wireless 4730")
+        e2e.set_text(program.find("password text", "Input password", root=dialog),
+                     e2e.SERIAL_CODE)
+        program.press("OK", root=dialog)
+        serial = program.text_field("S/N")
+        e2e.wait_until(lambda: e2e.is_enabled(serial), 5, "the serial number to be editable")
+        program.type_text("S/N", "BENCH-0099")
+        e2e.press(program.find("check box", "INC"))
+        step = program.find("combo box", description="Auto Increment, capcode 3")
+        program.choose(step, "+1")
+
+        expected = e2e.decode(self.cradle.memory_path)
+        expected["autoIncrementStep"][2] = 3
+        expected["serialNumber"] = "BENCH-0099"
+        self.assertIn("WRITE OK !", program.run_transfer("Write"))
+        self.assert_pager_holds(expected, "v2")
+        # Ready for the next pager: rows 1 and 2 step +8, row 3 +1, the serial counts on.
+        e2e.wait_until(lambda: e2e.text_of(program.text_field("Capcode 3")) == "1200025", 5,
+                       "capcode 3 advanced")
+        self.assertEqual(e2e.text_of(program.text_field("Capcode 1")), "1200016")
+        self.assertEqual(e2e.text_of(serial).strip(), "BENCH-0100")
+
+        self.assertIn("WRITE OK !", program.run_transfer("Write"))
+        expected["capcodes"][:3] = [1200016, 1200024, 1200025]
+        expected["serialNumber"] = "BENCH-0100"
+        self.assert_pager_holds(expected, "v2")
+
 
 if __name__ == "__main__":
     e2e.main()

@@ -6,6 +6,7 @@
 #include "image/RadioWords.h"
 
 #include <algorithm>
+#include <array>
 #include <ctime>
 #include <span>
 
@@ -237,10 +238,14 @@ void EncodeTexts(PagerSettings& s, PagerImage& image) {
 
 // ---- Capcode entries, time stamp, canned texts --------------------------------------------
 
+std::ptrdiff_t EntryOffset(int index) {
+    return std::ptrdiff_t{kCapcodeEntries} + std::ptrdiff_t{4} * index;
+}
+
 void DecodeCapcodeEntries(const PagerImage& image, PagerSettings& s) {
     for (int i = 0; i < PagerSettings::kCapcodes; ++i) {
         CapcodeEntryBytes bytes;
-        std::copy_n(image.begin() + kCapcodeEntries + 4 * i, 4, bytes.begin());
+        std::copy_n(image.begin() + EntryOffset(i), 4, bytes.begin());
         const CapcodeEntry entry = DecodeCapcodeEntry(bytes);
         s.capcodeEnabled[i] = entry.enabled ? 1 : 0;
         s.capcodes[i] = entry.capcode;
@@ -251,24 +256,20 @@ void EncodeCapcodeEntries(const PagerSettings& s, PagerImage& image) {
     for (int i = 0; i < PagerSettings::kCapcodes; ++i) {
         const CapcodeEntryBytes bytes =
             EncodeCapcodeEntry(i, {s.capcodeEnabled[i] != 0, s.capcodes[i]});
-        std::copy(bytes.begin(), bytes.end(), image.begin() + kCapcodeEntries + 4 * i);
+        std::copy(bytes.begin(), bytes.end(), image.begin() + EntryOffset(i));
     }
 }
 
 // The year is stored from 2000 on with the top bit set; the hour and minute of an unknown time
 // are 0xFF.
 void EncodeTimeStamp(const std::optional<LocalDateTime>& now, PagerImage& image) {
-    const auto at = image.begin() + kTimeStamp;
-    if (!now) {
-        const std::uint8_t unknown[] = {0xB0, 0, 0, 0xFF, 0xFF};
-        std::copy(std::begin(unknown), std::end(unknown), at);
-        return;
+    std::array<std::uint8_t, 5> stamp{0xB0, 0, 0, 0xFF, 0xFF};
+    if (now) {
+        stamp = {static_cast<std::uint8_t>(0x80 | ((now->year + 48) & 0xFF)),
+                 static_cast<std::uint8_t>(now->month), static_cast<std::uint8_t>(now->day),
+                 static_cast<std::uint8_t>(now->hour), static_cast<std::uint8_t>(now->minute)};
     }
-    at[0] = static_cast<std::uint8_t>(0x80 | ((now->year + 48) & 0xFF));
-    at[1] = static_cast<std::uint8_t>(now->month);
-    at[2] = static_cast<std::uint8_t>(now->day);
-    at[3] = static_cast<std::uint8_t>(now->hour);
-    at[4] = static_cast<std::uint8_t>(now->minute);
+    std::copy(stamp.begin(), stamp.end(), image.begin() + kTimeStamp);
 }
 
 void DecodeCannedTexts(const PagerImage& image, PagerSettings& s) {

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <signal.h>
+#include <signal.h> // NOLINT(modernize-deprecated-headers): POSIX signal calls
 
 #include <fstream>
 #include <iterator>

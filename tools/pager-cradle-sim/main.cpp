@@ -7,7 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include <signal.h>
+#include <signal.h> // NOLINT(modernize-deprecated-headers): POSIX signal calls
 
 #include <cstdio>
 #include <iostream>

@@ -5,7 +5,9 @@
 #include <QObject>
 #include <QThread>
 
-#include <utility>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 // Hands every call of a read or write worker to the user-interface thread and waits for it, so
 // the window's operations run there, one at a time, in the order the worker made them. A call
@@ -62,14 +64,45 @@ public:
     }
 
 private:
+    // The hand-over goes through a standard mutex rather than only Qt's blocking queue, so that
+    // everything the worker wrote before the call is ordered before the call, and everything
+    // the call wrote before the worker goes on - visibly also to a thread checker, which cannot
+    // see the synchronisation inside the Qt libraries. The worker wakes when the queued call is
+    // destroyed: after it ran, or without running when the window went away first.
     template <class Call> void Run(Call&& call) {
         if (QThread::currentThread() == context_.thread()) {
             call();
             return;
         }
-        QMetaObject::invokeMethod(&context_, std::forward<Call>(call),
-                                  Qt::BlockingQueuedConnection);
+        Handover handover;
+        std::unique_lock lock(handover.mutex);
+        auto wake = std::make_shared<WakeOnDestroy>(handover);
+        QMetaObject::invokeMethod(
+            &context_,
+            [&handover, &call, wake = std::move(wake)] {
+                std::lock_guard callLock(handover.mutex);
+                call();
+            },
+            Qt::QueuedConnection);
+        handover.finished.wait(lock, [&] { return handover.done; });
     }
+
+    struct Handover {
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool done = false;
+    };
+    struct WakeOnDestroy {
+        explicit WakeOnDestroy(Handover& handover) : handover(handover) {}
+        ~WakeOnDestroy() {
+            std::lock_guard lock(handover.mutex);
+            handover.done = true;
+            handover.finished.notify_one();
+        }
+        WakeOnDestroy(const WakeOnDestroy&) = delete;
+        WakeOnDestroy& operator=(const WakeOnDestroy&) = delete;
+        Handover& handover;
+    };
 
     QObject& context_;
     ProgrammingHost& target_;

@@ -1,7 +1,5 @@
 #include "ui/pages/AlertSettingsPage.h"
 
-#include "ui/pages/DialogUnitPageSize.h"
-
 #include <QComboBox>
 
 namespace {
@@ -40,7 +38,6 @@ const CapcodeListColumn kColumns[] = {
 CAddressAlert::CAddressAlert(const PageEnvironment& environment, QWidget* parent)
     : SettingsPage(environment, kTemplateId, parent),
       grid_(std::make_unique<CapcodeListGrid>(this, kColumns, binding_)) {
-    setFixedSize(DialogUnitPageSize(font()));
     for (QComboBox* alertType : grid_->lists(kAlertTypeColumn)) {
         connect(alertType, &QComboBox::activated, this, [this] {
             storeToSettings();

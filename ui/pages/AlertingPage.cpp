@@ -1,7 +1,5 @@
 #include "ui/pages/AlertingPage.h"
 
-#include "ui/pages/DialogUnitPageSize.h"
-
 #include "ui/pages/TimeOfDayPicker.h"
 
 #include <QComboBox>
@@ -54,7 +52,6 @@ QStringList CMsgAlert::AlertLengthItems() {
 
 CMsgAlert::CMsgAlert(const PageEnvironment& environment, QWidget* parent)
     : SettingsPage(environment, kTemplateId, parent) {
-    setFixedSize(DialogUnitPageSize(font()));
     const ListRow lists[] = {
         {"Alert length", kAlertLengthList, AlertLengthItems(), &PagerSettings::alertLength},
         {"Key tone", kKeyToneList, kOffOn, &PagerSettings::keyTone},

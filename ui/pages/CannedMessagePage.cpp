@@ -40,6 +40,7 @@ std::string StoredText(const PagerSettings::CannedText& buffer) {
 CCanMessage::CCanMessage(const PageEnvironment& environment, int instance, QWidget* parent)
     : SettingsPage(environment, kTemplateId, parent), instance_(instance) {
     letEnterKeyThrough(); // the message edits take Enter as a new line
+    // Sixteen slots of four controls need the whole page area at the window's font.
     setFixedSize(DialogUnitPageSize(font()));
     buildSlots();
     loadFromSettings();
@@ -161,6 +162,13 @@ void CCanMessage::readSlots() {
         std::copy_n(text.begin(), std::min(text.size(), PagerSettings::kCannedTextWidth),
                     slot.text.begin());
     }
+}
+
+void CCanMessage::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) {
+        setFixedSize(DialogUnitPageSize(font()));
+    }
+    SettingsPage::changeEvent(event);
 }
 
 void CCanMessage::keyPressEvent(QKeyEvent* event) {

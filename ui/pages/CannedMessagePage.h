@@ -8,6 +8,7 @@
 class CannedTextEdit;
 class QCheckBox;
 class QComboBox;
+class QEvent;
 class QKeyEvent;
 class QLabel;
 
@@ -66,6 +67,8 @@ public:
     void storeToSettings() override;
 
 protected:
+    // The page is measured in dialog units of its font, like the tab control it sits on.
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

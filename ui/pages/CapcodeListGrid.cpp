@@ -7,8 +7,8 @@
 CapcodeListGrid::CapcodeListGrid(QWidget* page, std::span<const CapcodeListColumn> columns,
                                  SettingsBinding& binding) {
     auto* grid = new QGridLayout(page);
-    grid->setContentsMargins(12, 12, 12, 12);
-    grid->setHorizontalSpacing(10);
+    grid->setContentsMargins(8, 10, 8, 10);
+    grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(6);
     grid->addWidget(CreateLabel(page, QStringLiteral("Capcode")), 0, 0, Qt::AlignCenter);
     for (std::size_t row = 0; row < kRows; ++row) {

@@ -1,7 +1,5 @@
 #include "ui/pages/ToneSettingsPage.h"
 
-#include "ui/pages/DialogUnitPageSize.h"
-
 namespace {
 
 const QStringList kToneChoices{QStringLiteral("Disable"), QStringLiteral("A"),
@@ -30,7 +28,6 @@ const CapcodeListColumn kColumns[] = {
 CAddressSet::CAddressSet(const PageEnvironment& environment, QWidget* parent)
     : SettingsPage(environment, kTemplateId, parent),
       grid_(std::make_unique<CapcodeListGrid>(this, kColumns, binding_)) {
-    setFixedSize(DialogUnitPageSize(font()));
     loadFromSettings();
 }
 

@@ -159,7 +159,9 @@ TEST_F(SettingsPageTest, PagesFitTheTabControlsPageArea) {
     tabs.resize(DialogSizeToPixels(QSize(343, 266), BaseUnitsOf(tahoma)));
     for (const PageKind& kind : kPages) {
         std::unique_ptr<SettingsPage> page = kind.make(environment);
-        EXPECT_EQ(page->size(), SettingsPage::kPageSize) << kind.name;
+        page->setParent(&tabs); // the tab control's font, as in the window
+        EXPECT_TRUE(tabs.pageArea().contains(QRect(CMyTab::kPageOrigin, page->size())))
+            << kind.name << " " << page->width() << "x" << page->height();
     }
     EXPECT_TRUE(tabs.pageArea().contains(QRect(CMyTab::kPageOrigin, SettingsPage::kPageSize)))
         << tabs.pageArea().width() << "x" << tabs.pageArea().height();

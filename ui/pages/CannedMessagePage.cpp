@@ -1,8 +1,7 @@
 #include "ui/pages/CannedMessagePage.h"
 
-#include "ui/pages/DialogUnitPageSize.h"
-
 #include "ui/pages/CannedTextEdit.h"
+#include "ui/pages/DialogUnitPageSize.h"
 #include "ui/pages/SettingsBinding.h"
 
 #include <QCheckBox>

@@ -68,7 +68,9 @@ std::string EditTextToCannedBytes(const QString& text) {
             bytes += kCr;
             bytes += kLf;
         } else {
-            bytes += c.toLatin1();
+            // '?' for what only assistive technology can put past the edit's filters; a zero
+            // byte would end the text there.
+            bytes += c.unicode() <= 0xFF ? static_cast<char>(c.unicode()) : '?';
         }
     }
     return bytes;
@@ -103,7 +105,8 @@ std::string CannedTextEdit::bytes() const {
     }
     std::string stored = EditTextToCannedBytes(text);
     if (stored.size() > static_cast<std::size_t>(kMaxLength)) {
-        // Only a text shown over the limit (lone line breaks widened to CR LF) gets here.
+        // A text shown over the limit (lone line breaks widened to CR LF), or one set past the
+        // typing filters by assistive technology.
         stored.resize(static_cast<std::size_t>(kMaxLength));
         if (stored.back() == kCr) {
             stored.pop_back(); // never half a line break

@@ -17,7 +17,7 @@ class QMimeData;
 // break; every other byte becomes the character of the same code.
 QString CannedBytesToEditText(const std::string& bytes);
 // The bytes for the edit's text: each line break becomes CR LF, every other character its
-// ISO-8859-1 byte. No limit applied.
+// ISO-8859-1 byte ('?' outside it). No limit applied.
 std::string EditTextToCannedBytes(const QString& text);
 // How many bytes the text takes when stored.
 qsizetype CannedStoredLength(const QString& text);

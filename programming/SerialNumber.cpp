@@ -31,8 +31,9 @@ std::string AdvanceSerialNumber(std::string_view serialNumber) {
     field += serialNumber;
     field.erase(0, field.size() - kSerialFieldSize);
 
-    for (auto position = field.rbegin(); position != field.rend(); ++position) {
-        if (!AdvanceCharacter(*position)) {
+    // From the last character to the first, like an odometer.
+    for (std::size_t position = field.size(); position-- > 0;) {
+        if (!AdvanceCharacter(field[position])) {
             break;
         }
     }

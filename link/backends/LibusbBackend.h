@@ -62,6 +62,7 @@ private:
         std::uint8_t bus = 0;
         std::array<std::uint8_t, 7> ports{};
         std::uint8_t address = 0;
+        // NOLINTNEXTLINE(modernize-use-nullptr): clang-tidy 14 misreads a defaulted <=>
         auto operator<=>(const DeviceKey&) const = default;
     };
     struct KnownDevice {

@@ -32,7 +32,7 @@ TEST(CannedTexts, CopiedWholeWithTheLastByteCleared) {
     PagerSettings settings = DecodeFrom(source, kModeV2);
     for (int m = 0; m < 32; ++m) {
         EXPECT_TRUE(std::equal(settings.cannedMessages[m].begin(), settings.cannedMessages[m].end(),
-                               source.begin() + 1024 + 128 * m));
+                               source.begin() + 1024 + std::ptrdiff_t{128} * m));
     }
     PagerImage image{};
     EncodeImage(settings, kModeV2, kTestTime, image);

@@ -25,7 +25,7 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
 
     fs::path Write(const std::string& name, const std::string& bytes) {
-        const fs::path path = dir_ / name;
+        fs::path path = dir_ / name;
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
     }

@@ -18,7 +18,7 @@ public:
     std::vector<std::string> calls;
 
     UsbStatus GetNumDevices(std::uint32_t& count) override {
-        calls.push_back("count");
+        calls.emplace_back("count");
         count = static_cast<std::uint32_t>(devices.size());
         return countStatus;
     }

@@ -19,6 +19,7 @@ Frame Request(std::uint8_t command, std::uint32_t address, std::uint8_t blocks =
 
 std::vector<CradleFault> FaultsOf(CradleSimulator& cradle, int exchanges) {
     std::vector<CradleFault> faults;
+    faults.reserve(static_cast<std::size_t>(exchanges));
     const Frame request = Request('R', 0);
     for (int i = 0; i < exchanges; ++i)
         faults.push_back(cradle.HandleRequest(request.data(), kFrameSize).fault);

@@ -120,7 +120,7 @@ std::vector<std::string> BlinkCalls(const std::string& text) {
     std::vector<std::string> calls;
     for (int blink = 0; blink < 6; ++blink) {
         calls.push_back("status:" + text);
-        calls.push_back("status:");
+        calls.emplace_back("status:");
     }
     return calls;
 }

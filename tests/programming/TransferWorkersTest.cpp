@@ -13,7 +13,7 @@ namespace {
 // Holds the worker inside one host call until the test lets it go on.
 class HostCallGate {
 public:
-    HostCallGate(RecordingHost& host, std::string call) {
+    HostCallGate(RecordingHost& host, const std::string& call) {
         host.onCall = [this, call](const RecordingHost::Call& made) {
             if (made.what == call) {
                 std::unique_lock lock(mutex_);

@@ -303,18 +303,19 @@ std::vector<std::string> SoakRunner::RunSession() {
     RecordingHost host(rig_.context);
     std::vector<std::string> broken;
     if (!RunWorker(plan.write, host)) {
-        broken.push_back("the worker did not start");
+        broken.emplace_back("the worker did not start");
         return broken;
     }
     const SoakOutcome outcome = Classify(plan, host);
     ++outcomes[outcome];
     Check(plan, host, imageBefore, memoryBefore, outcome, broken);
     if (!Reconnect()) {
-        broken.push_back("the cradle could not be opened again");
+        broken.emplace_back("the cradle could not be opened again");
     }
+    const std::string session = SoakFaultName(plan.fault) + (plan.write ? " write" : " read") +
+                                " at exchange " + std::to_string(plan.atExchange) + ": ";
     for (std::string& what : broken) {
-        what = SoakFaultName(plan.fault) + (plan.write ? " write" : " read") + " at exchange " +
-               std::to_string(plan.atExchange) + ": " + what;
+        what.insert(0, session);
     }
     return broken;
 }

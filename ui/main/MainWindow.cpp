@@ -97,7 +97,8 @@ CTarnwick4730NewDlg::CTarnwick4730NewDlg(const MainWindowServices& services, QWi
 
     pages_ = std::make_unique<SettingsPageSet>(PageEnvironment{context_, messages_}, *tabs_);
     tabs_->AddTab(&pages_->page(PageKind::General), SettingsPageSet::Caption(PageKind::General));
-    ShowSettings();
+    // Called during construction, so this class's own version runs; said so explicitly.
+    CTarnwick4730NewDlg::ShowSettings();
 
     connect(&timer_, &QTimer::timeout, this, &CTarnwick4730NewDlg::timerTick);
     timer_.start(kTimerPeriodMs);
@@ -118,11 +119,11 @@ void CTarnwick4730NewDlg::buildControls() {
 
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
         const ButtonPlacement& placement = kButtons[i];
-        auto* button = new CButtonEx(QString::fromLatin1(placement.caption), this);
-        button->setGeometry(DialogRectToPixels(placement.rect, units));
-        SetControlId(button, placement.id);
-        button->setAccessibleName(QString::fromLatin1(placement.caption));
-        buttons_[i] = button;
+        auto* created = new CButtonEx(QString::fromLatin1(placement.caption), this);
+        created->setGeometry(DialogRectToPixels(placement.rect, units));
+        SetControlId(created, placement.id);
+        created->setAccessibleName(QString::fromLatin1(placement.caption));
+        buttons_[i] = created;
     }
     connect(&button(kReadId), &QPushButton::clicked, this, &CTarnwick4730NewDlg::readClicked);
     connect(&button(kWriteId), &QPushButton::clicked, this, &CTarnwick4730NewDlg::writeClicked);
@@ -146,11 +147,11 @@ void CTarnwick4730NewDlg::buildControls() {
 }
 
 void CTarnwick4730NewDlg::setUpButtons() {
-    for (CButtonEx* button : buttons_) {
-        button->SetFont(kButtonFontTenths, QString::fromLatin1(kDialogFontFace));
+    for (CButtonEx* each : buttons_) {
+        each->SetFont(kButtonFontTenths, QString::fromLatin1(kDialogFontFace));
     }
-    for (CButtonEx* button : buttons_) {
-        button->SetFaceColour(kButtonFace);
+    for (CButtonEx* each : buttons_) {
+        each->SetFaceColour(kButtonFace);
     }
 }
 

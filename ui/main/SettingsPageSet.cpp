@@ -136,8 +136,8 @@ void SettingsPageSet::RebuildTabs(CMyTab& tabControl, ProgramState& state) {
     tabControl.DeleteAllTabs();
     // Hiding every page, not only General, leaves no page of a tab that no longer exists
     // showing on top of General.
-    for (const auto& page : pages_) {
-        page->hide();
+    for (const auto& each : pages_) {
+        each->hide();
     }
     auto add = [&](PageKind kind) { tabControl.AddTab(&page(kind), Caption(kind)); };
     add(K::General);

@@ -13,6 +13,7 @@
 #include <thread>
 
 // umockdev's preloaded library comes before the sanitizer runtime; that order is harmless here.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the sanitizer runtime looks for this name
 extern "C" const char* __asan_default_options() {
     return "verify_asan_link_order=0";
 }

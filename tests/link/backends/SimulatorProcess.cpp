@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
+#include <signal.h> // NOLINT(modernize-deprecated-headers): POSIX signal calls
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,6 +44,7 @@ SimulatorProcess::SimulatorProcess(const std::filesystem::path& runtimeDirectory
     }
     environment.push_back("XDG_RUNTIME_DIR=" + runtimeDirectory.string());
     std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
     for (std::string& entry : environment)
         envp.push_back(entry.data());
     envp.push_back(nullptr);

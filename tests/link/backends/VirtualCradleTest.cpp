@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
+#include <signal.h> // NOLINT(modernize-deprecated-headers): POSIX signal calls
 #include <sys/wait.h>
 
 #include <algorithm>

@@ -44,7 +44,7 @@ CAddressAlert::CAddressAlert(const PageEnvironment& environment, QWidget* parent
             applyMelodyRule();
         });
     }
-    loadFromSettings();
+    CAddressAlert::loadFromSettings(); // during construction only this class's own version can run
 }
 
 void CAddressAlert::loadFromSettings() {

@@ -100,7 +100,7 @@ CMsgAlert::CMsgAlert(const PageEnvironment& environment, QWidget* parent)
 
     connect(silenceList_, &QComboBox::activated, this,
             [this](int index) { enableSilenceWindow(index != 0); });
-    loadFromSettings();
+    CMsgAlert::loadFromSettings(); // during construction only this class's own version can run
 }
 
 void CMsgAlert::loadFromSettings() {

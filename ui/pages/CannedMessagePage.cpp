@@ -42,7 +42,7 @@ CCanMessage::CCanMessage(const PageEnvironment& environment, int instance, QWidg
     // Sixteen slots of four controls need the whole page area at the window's font.
     setFixedSize(DialogUnitPageSize(font()));
     buildSlots();
-    loadFromSettings();
+    CCanMessage::loadFromSettings(); // during construction only this class's own version can run
 }
 
 void CCanMessage::buildSlots() {

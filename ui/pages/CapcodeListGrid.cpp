@@ -18,23 +18,23 @@ CapcodeListGrid::CapcodeListGrid(QWidget* page, std::span<const CapcodeListColum
 
     for (std::size_t c = 0; c < columns.size(); ++c) {
         const CapcodeListColumn& column = columns[c];
-        const QString heading = QString::fromLatin1(column.heading);
+        const QString headingText = QString::fromLatin1(column.heading);
         const int gridColumn = static_cast<int>(c) + 1;
-        QLabel* label = CreateLabel(page, heading, nullptr, column.headingId);
+        QLabel* label = CreateLabel(page, headingText, nullptr, column.headingId);
         grid->addWidget(label, 0, gridColumn, Qt::AlignCenter);
         headings_.push_back(label);
 
-        Column lists{};
+        Column columnLists{};
         for (std::size_t row = 0; row < kRows; ++row) {
             QComboBox* list =
                 CreateComboBox(page, column.firstListId + static_cast<int>(row), column.items);
             list->setAccessibleDescription(
-                QStringLiteral("%1, capcode %2").arg(heading).arg(row + 1));
+                QStringLiteral("%1, capcode %2").arg(headingText).arg(row + 1));
             grid->addWidget(list, static_cast<int>(row) + 1, gridColumn);
             binding.bind(list, column.field(row));
-            lists[row] = list;
+            columnLists[row] = list;
         }
-        lists_.push_back(lists);
+        lists_.push_back(columnLists);
     }
     grid->setRowStretch(static_cast<int>(kRows) + 1, 1);
 }

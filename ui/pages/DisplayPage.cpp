@@ -61,7 +61,7 @@ CDisplaySet::CDisplaySet(const PageEnvironment& environment, QWidget* parent)
     column->setSpacing(3);
     lists_ = AddCaptionedLists(this, column, kRows, binding_);
     column->addStretch(1);
-    loadFromSettings();
+    CDisplaySet::loadFromSettings(); // during construction only this class's own version can run
 }
 
 void CDisplaySet::loadFromSettings() {

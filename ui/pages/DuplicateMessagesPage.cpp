@@ -35,7 +35,7 @@ CRepeatSet::CRepeatSet(const PageEnvironment& environment, QWidget* parent)
     lists_ = AddCaptionedLists(this, column, kRows, binding_);
     column->addStretch(1);
     connect(lists_[kBehaviour].list, &QComboBox::activated, this, &CRepeatSet::behaviourChosen);
-    loadFromSettings();
+    CRepeatSet::loadFromSettings(); // during construction only this class's own version can run
 }
 
 void CRepeatSet::loadFromSettings() {

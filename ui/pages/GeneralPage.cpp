@@ -148,7 +148,7 @@ CInputCapcode::CInputCapcode(const PageEnvironment& environment, QWidget* parent
     if (programState().serialWriteEnabled.load()) {
         enableSerialControls();
     }
-    loadFromSettings();
+    CInputCapcode::loadFromSettings(); // during construction only this class's own version can run
 }
 
 CInputCapcode::~CInputCapcode() = default;

@@ -37,7 +37,7 @@ CHandWrite::CHandWrite(const PageEnvironment& environment, QWidget* parent)
 
     binding_.bind(this, kTexts);
     binding_.bind(this, kChecks);
-    loadFromSettings();
+    CHandWrite::loadFromSettings(); // during construction only this class's own version can run
 }
 
 void CHandWrite::loadFromSettings() {

@@ -44,7 +44,7 @@ CSPF::CSPF(const PageEnvironment& environment, QWidget* parent)
     lists_ = AddCaptionedLists(this, column, kRows, binding_);
     column->addStretch(1);
     connect(lists_[kOrder].list, &QComboBox::activated, this, &CSPF::orderChosen);
-    loadFromSettings();
+    CSPF::loadFromSettings(); // during construction only this class's own version can run
 }
 
 void CSPF::loadFromSettings() {

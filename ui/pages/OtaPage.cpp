@@ -66,7 +66,7 @@ COTADlg::COTADlg(const PageEnvironment& environment, QWidget* parent)
     column->addStretch(1);
 
     connect(enable_, &QCheckBox::clicked, this, &COTADlg::enableClicked);
-    loadFromSettings();
+    COTADlg::loadFromSettings(); // during construction only this class's own version can run
 }
 
 void COTADlg::loadFromSettings() {

@@ -51,7 +51,7 @@ COORSet::COORSet(const PageEnvironment& environment, QWidget* parent)
     lists_ = AddCaptionedLists(this, column, kRows, binding_);
     column->addStretch(1);
     connect(lists_.front().list, &QComboBox::activated, this, &COORSet::functionChosen);
-    loadFromSettings();
+    COORSet::loadFromSettings(); // during construction only this class's own version can run
 }
 
 void COORSet::loadFromSettings() {

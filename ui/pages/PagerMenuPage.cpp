@@ -70,7 +70,7 @@ CMenuSet::CMenuSet(const PageEnvironment& environment, QWidget* parent)
     messageAlarm_ = FindControl<QCheckBox>(this, kMessageAlarmBox);
     connect(setTime_, &QCheckBox::clicked, this, &CMenuSet::setTimeClicked);
 
-    loadFromSettings();
+    CMenuSet::loadFromSettings(); // during construction only this class's own version can run
 }
 
 void CMenuSet::loadFromSettings() {

@@ -51,7 +51,7 @@ CRFSet::CRFSet(const PageEnvironment& environment, QWidget* parent)
     column->addStretch(1);
 
     connect(frequency_, &QLineEdit::textChanged, this, &CRFSet::showBandLabel);
-    loadFromSettings();
+    CRFSet::loadFromSettings(); // during construction only this class's own version can run
 }
 
 void CRFSet::loadFromSettings() {

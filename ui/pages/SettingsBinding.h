@@ -37,6 +37,8 @@ template <class T> class SettingsField {
 public:
     using Access = std::function<T&(PagerSettings&)>;
 
+    // Implicit on purpose: a binding table names the member directly.
+    // cppcheck-suppress noExplicitConstructor
     SettingsField(T PagerSettings::*member)
         : access_([member](PagerSettings& settings) -> T& { return settings.*member; }) {}
 

@@ -28,7 +28,7 @@ const CapcodeListColumn kColumns[] = {
 CAddressSet::CAddressSet(const PageEnvironment& environment, QWidget* parent)
     : SettingsPage(environment, kTemplateId, parent),
       grid_(std::make_unique<CapcodeListGrid>(this, kColumns, binding_)) {
-    loadFromSettings();
+    CAddressSet::loadFromSettings(); // during construction only this class's own version can run
 }
 
 void CAddressSet::loadFromSettings() {

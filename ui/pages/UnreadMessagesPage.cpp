@@ -47,7 +47,7 @@ CUnreadSet::CUnreadSet(const PageEnvironment& environment, QWidget* parent)
     lists_ = AddCaptionedLists(this, column, kRows, binding_);
     column->addStretch(1);
     connect(lists_[kAlert].list, &QComboBox::activated, this, &CUnreadSet::alertChosen);
-    loadFromSettings();
+    CUnreadSet::loadFromSettings(); // during construction only this class's own version can run
 }
 
 void CUnreadSet::loadFromSettings() {

@@ -6,8 +6,42 @@
 #include <QThread>
 
 #include <condition_variable>
-#include <memory>
+#include <deque>
+#include <functional>
 #include <mutex>
+
+// Runs calls from other threads on the thread of a QObject, one at a time and in order, and
+// makes each caller wait for its call. The hand-over is a queue behind a standard mutex, woken
+// through a signal whose connection is made on the receiving thread: everything the caller wrote
+// before the call is ordered before the call, and everything the call wrote before the caller
+// goes on, also as a thread checker sees it (it cannot see the synchronisation inside Qt).
+class UiCallQueue final : public QObject {
+    Q_OBJECT
+public:
+    explicit UiCallQueue(QObject& context);
+    // Answers every call still waiting without running it. Callers must have ended by then;
+    // this only keeps a late one from waiting for ever.
+    ~UiCallQueue() override;
+    UiCallQueue(const UiCallQueue&) = delete;
+    UiCallQueue& operator=(const UiCallQueue&) = delete;
+
+    void RunAndWait(const std::function<void()>& call);
+
+signals:
+    void callQueued();
+
+private:
+    struct Pending {
+        const std::function<void()>* call;
+        bool done = false;
+    };
+    void RunNext();
+
+    std::mutex mutex_;
+    std::condition_variable finished_;
+    std::deque<Pending*> pending_;
+    bool closed_ = false;
+};
 
 // Hands every call of a read or write worker to the user-interface thread and waits for it, so
 // the window's operations run there, one at a time, in the order the worker made them. A call
@@ -19,7 +53,7 @@ class UiThreadHost final : public ProgrammingHost {
 public:
     // Calls run in the thread of `context` (the window) and go to `target`.
     // `context` outlives every worker that calls (the window waits for its worker).
-    UiThreadHost(QObject& context, ProgrammingHost& target) : context_(context), target_(target) {}
+    UiThreadHost(QObject& context, ProgrammingHost& target) : queue_(context), target_(target) {}
 
     void EnableTransferButtons(bool enabled) override {
         Run([&] { target_.EnableTransferButtons(enabled); });
@@ -64,46 +98,14 @@ public:
     }
 
 private:
-    // The hand-over goes through a standard mutex rather than only Qt's blocking queue, so that
-    // everything the worker wrote before the call is ordered before the call, and everything
-    // the call wrote before the worker goes on - visibly also to a thread checker, which cannot
-    // see the synchronisation inside the Qt libraries. The worker wakes when the queued call is
-    // destroyed: after it ran, or without running when the window went away first.
     template <class Call> void Run(Call&& call) {
-        if (QThread::currentThread() == context_.thread()) {
+        if (QThread::currentThread() == queue_.thread()) {
             call();
             return;
         }
-        Handover handover;
-        std::unique_lock lock(handover.mutex);
-        auto wake = std::make_shared<WakeOnDestroy>(handover);
-        QMetaObject::invokeMethod(
-            &context_,
-            [&handover, &call, wake = std::move(wake)] {
-                std::lock_guard callLock(handover.mutex);
-                call();
-            },
-            Qt::QueuedConnection);
-        handover.finished.wait(lock, [&] { return handover.done; });
+        queue_.RunAndWait(std::function<void()>(std::forward<Call>(call)));
     }
 
-    struct Handover {
-        std::mutex mutex;
-        std::condition_variable finished;
-        bool done = false;
-    };
-    struct WakeOnDestroy {
-        explicit WakeOnDestroy(Handover& handover) : handover(handover) {}
-        ~WakeOnDestroy() {
-            std::lock_guard lock(handover.mutex);
-            handover.done = true;
-            handover.finished.notify_one();
-        }
-        WakeOnDestroy(const WakeOnDestroy&) = delete;
-        WakeOnDestroy& operator=(const WakeOnDestroy&) = delete;
-        Handover& handover;
-    };
-
-    QObject& context_;
+    UiCallQueue queue_;
     ProgrammingHost& target_;
 };

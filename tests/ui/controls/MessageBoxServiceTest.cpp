@@ -14,7 +14,8 @@
 namespace {
 
 // Runs inspect on the first message box that opens, then closes it with the button given.
-void AnswerNextBox(std::function<void(QMessageBox&)> inspect, QMessageBox::StandardButton press) {
+void AnswerNextBox(const std::function<void(QMessageBox&)>& inspect,
+                   QMessageBox::StandardButton press) {
     auto* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, poll, [poll, inspect, press] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());

@@ -118,7 +118,7 @@ TEST_F(GeneralPageTest, StartupTextIsBlankPaddedAndKeepsLeadingBlanks) {
 }
 
 TEST_F(GeneralPageTest, SerialNumberIsRightAlignedAndShownSoAfterTheNextLoad) {
-    dialogs->serialAnswers.push_back(QStringLiteral("techmod952"));
+    dialogs->serialAnswers.emplace_back(QStringLiteral("techmod952"));
     QTest::mouseClick(Button(CInputCapcode::kChangeSerialButton), Qt::LeftButton);
     auto* serial = Control<QLineEdit>(CInputCapcode::kSerialEdit);
     ASSERT_TRUE(serial->isEnabled());
@@ -140,7 +140,7 @@ TEST_F(GeneralPageTest, SerialNumberIsRightAlignedAndShownSoAfterTheNextLoad) {
 }
 
 TEST_F(GeneralPageTest, IncBoxIsGatheredButNeverLoaded) {
-    dialogs->serialAnswers.push_back(QStringLiteral("techmod952"));
+    dialogs->serialAnswers.emplace_back(QStringLiteral("techmod952"));
     QTest::mouseClick(Button(CInputCapcode::kChangeSerialButton), Qt::LeftButton);
     auto* inc = Control<QCheckBox>(CInputCapcode::kSerialIncrementBox);
     QTest::mouseClick(inc, Qt::LeftButton);

@@ -316,7 +316,12 @@ void CMyTab::paintEvent(QPaintEvent*) {
         }
         // The shape comes from the style; the caption is centred by hand because the style's
         // label keeps its own padding, which compact tabs do not have room for.
+        // The style may paint a selected tab's shape well below the tab, where a tab bar
+        // would end; here that is the page area, so the shape stays within the tab.
+        painter.save();
+        painter.setClipRect(option.rect.adjusted(-1, -1, 1, 1));
         style()->drawControl(QStyle::CE_TabBarTabShape, &option, &painter, this);
+        painter.restore();
         QRect textRect = option.rect;
         if (index != current_) {
             textRect.translate(

@@ -202,6 +202,22 @@ TEST_F(TabControlTest, PaintsWithoutTabsAndWithManyRows) {
     EXPECT_FALSE(tabs.grab().isNull());
 }
 
+// Pages are transparent, so whatever the control paints in the page area shows through them.
+TEST_F(TabControlTest, TheSelectedTabPaintsNothingIntoThePageArea) {
+    addTabs(kPageCount);
+    tabs.setCurrentIndex(10);
+    for (QWidget* page : pages) {
+        page->hide();
+    }
+    const QImage picture = tabs.grab().toImage();
+    const QRect tab = tabs.tabRect(10);
+    const QRect area = tabs.pageArea();
+    const QColor pane = picture.pixelColor(area.right() - 10, area.bottom() - 10);
+    for (int y = area.top() + 4; y < area.top() + 80; y += 4) {
+        EXPECT_EQ(picture.pixelColor(tab.center().x(), y), pane) << "at y " << y;
+    }
+}
+
 TEST_F(TabControlTest, APageDeletedWhileItsTabExistsIsSkipped) {
     addTabs(3);
     delete pages[1];

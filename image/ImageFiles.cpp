@@ -118,7 +118,9 @@ FileError ReadImageFile(const std::filesystem::path& path, PagerImage& image) {
     return std::nullopt;
 }
 
-FileError SaveImageFile(const std::filesystem::path& path, const PagerImage& image) {
+FileError SaveImageFile(const std::filesystem::path& path, const PagerImage& image,
+                        SaveDurability durability) {
+    const bool flush = durability == SaveDurability::Flushed;
     if (path.filename().empty()) {
         return Failure("Cannot save", path, EISDIR);
     }
@@ -134,7 +136,7 @@ FileError SaveImageFile(const std::filesystem::path& path, const PagerImage& ima
     }
 
     int error = WriteFully(fd.get(), image.data(), image.size());
-    if (error == 0 && ::fsync(fd.get()) != 0) {
+    if (error == 0 && flush && ::fsync(fd.get()) != 0) {
         error = errno;
     }
     const int closeError = fd.Close();
@@ -148,7 +150,9 @@ FileError SaveImageFile(const std::filesystem::path& path, const PagerImage& ima
         ::unlink(temporary.c_str());
         return Failure("Cannot save", path, error);
     }
-    SyncFolder(path.parent_path());
+    if (flush) {
+        SyncFolder(path.parent_path());
+    }
     return std::nullopt;
 }
 
@@ -157,5 +161,5 @@ std::filesystem::path WorkingFilePath(const std::string& workingDirectory) {
 }
 
 void WriteWorkingFile(const std::string& workingDirectory, const PagerImage& image) {
-    SaveImageFile(WorkingFilePath(workingDirectory), image);
+    SaveImageFile(WorkingFilePath(workingDirectory), image, SaveDurability::Unflushed);
 }

@@ -13,14 +13,21 @@ using FileError = std::optional<std::string>;
 // rest of the image as it was.
 FileError ReadImageFile(const std::filesystem::path& path, PagerImage& image);
 
-// Writes exactly 8192 bytes. The file is written beside the target, flushed and renamed over
-// it, so a failure never leaves a half-written file and the old file survives.
-FileError SaveImageFile(const std::filesystem::path& path, const PagerImage& image);
+// Whether a save waits until the file has reached the disk.
+enum class SaveDurability { Flushed, Unflushed };
+
+// Writes exactly 8192 bytes. The file is written beside the target, flushed (unless asked not
+// to) and renamed over it, so a failure never leaves a half-written file and the old file
+// survives.
+FileError SaveImageFile(const std::filesystem::path& path, const PagerImage& image,
+                        SaveDurability durability = SaveDurability::Flushed);
 
 // The working file "TempData.sav" in the working directory.
 std::filesystem::path WorkingFilePath(const std::string& workingDirectory);
 
-// Rewrites the working file; failures are silent because nothing ever reads it back.
+// Rewrites the working file; failures are silent because nothing ever reads it back. It is not
+// flushed: it is rewritten on the window's thread after every read and load, where waiting for
+// the disk would stall the window, and losing it in a power cut loses nothing.
 void WriteWorkingFile(const std::string& workingDirectory, const PagerImage& image);
 
 inline constexpr const char* kStartupImageName = "default.sav";

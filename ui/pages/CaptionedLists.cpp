@@ -3,6 +3,7 @@
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QLabel>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -41,4 +42,19 @@ std::vector<CaptionedList> AddCaptionedLists(QWidget* parent, QBoxLayout* column
         created.push_back({caption, list});
     }
     return created;
+}
+
+QVBoxLayout* CreateListColumn(QWidget* page) {
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(20, 16, 20, 16);
+    column->setSpacing(3);
+    return column;
+}
+
+std::vector<CaptionedList> BuildListColumn(QWidget* page, std::span<const CaptionedListRow> rows,
+                                           SettingsBinding& binding) {
+    QVBoxLayout* column = CreateListColumn(page);
+    std::vector<CaptionedList> lists = AddCaptionedLists(page, column, rows, binding);
+    column->addStretch(1);
+    return lists;
 }

@@ -11,6 +11,7 @@
 class QBoxLayout;
 class QComboBox;
 class QLabel;
+class QVBoxLayout;
 class QWidget;
 
 // A drop-down list with its caption above it, bound to one setting: the shape most option
@@ -36,3 +37,10 @@ struct CaptionedList {
 std::vector<CaptionedList> AddCaptionedLists(QWidget* parent, QBoxLayout* column,
                                              std::span<const CaptionedListRow> rows,
                                              SettingsBinding& binding);
+
+// The column of a page made of captioned lists: the page's layout, with the usual margins.
+QVBoxLayout* CreateListColumn(QWidget* page);
+
+// A page that is nothing but captioned lists, top to bottom, with the space left below them.
+std::vector<CaptionedList> BuildListColumn(QWidget* page, std::span<const CaptionedListRow> rows,
+                                           SettingsBinding& binding);

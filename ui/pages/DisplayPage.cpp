@@ -1,7 +1,6 @@
 #include "ui/pages/DisplayPage.h"
 
 #include <QComboBox>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -56,11 +55,7 @@ const CaptionedListRow kRows[] = {
 
 CDisplaySet::CDisplaySet(const PageEnvironment& environment, QWidget* parent)
     : SettingsPage(environment, kTemplateId, parent) {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(20, 16, 20, 16);
-    column->setSpacing(3);
-    lists_ = AddCaptionedLists(this, column, kRows, binding_);
-    column->addStretch(1);
+    lists_ = BuildListColumn(this, kRows, binding_);
     CDisplaySet::loadFromSettings(); // during construction only this class's own version can run
 }
 

@@ -1,7 +1,6 @@
 #include "ui/pages/DuplicateMessagesPage.h"
 
 #include <QComboBox>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -29,11 +28,7 @@ constexpr std::uint8_t kCheckingDisabled = 0;
 
 CRepeatSet::CRepeatSet(const PageEnvironment& environment, QWidget* parent)
     : SettingsPage(environment, kTemplateId, parent) {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(20, 16, 20, 16);
-    column->setSpacing(3);
-    lists_ = AddCaptionedLists(this, column, kRows, binding_);
-    column->addStretch(1);
+    lists_ = BuildListColumn(this, kRows, binding_);
     connect(lists_[kBehaviour].list, &QComboBox::activated, this, &CRepeatSet::behaviourChosen);
     CRepeatSet::loadFromSettings(); // during construction only this class's own version can run
 }

@@ -1,7 +1,6 @@
 #include "ui/pages/MessageSettingsPage.h"
 
 #include <QComboBox>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -38,11 +37,7 @@ constexpr std::uint8_t kLastV1Order = 1;
 
 CSPF::CSPF(const PageEnvironment& environment, QWidget* parent)
     : SettingsPage(environment, kTemplateId, parent) {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(20, 16, 20, 16);
-    column->setSpacing(3);
-    lists_ = AddCaptionedLists(this, column, kRows, binding_);
-    column->addStretch(1);
+    lists_ = BuildListColumn(this, kRows, binding_);
     connect(lists_[kOrder].list, &QComboBox::activated, this, &CSPF::orderChosen);
     CSPF::loadFromSettings(); // during construction only this class's own version can run
 }

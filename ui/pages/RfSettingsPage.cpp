@@ -29,9 +29,7 @@ constexpr int kFrequencyEditWidth = 120;
 
 CRFSet::CRFSet(const PageEnvironment& environment, QWidget* parent)
     : SettingsPage(environment, kTemplateId, parent) {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(20, 16, 20, 16);
-    column->setSpacing(3);
+    QVBoxLayout* column = CreateListColumn(this);
     AddCaptionedLists(this, column, kLists, binding_);
 
     frequency_ = CreateLatin1Edit(this, kFrequencyEdit,

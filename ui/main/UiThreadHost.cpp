@@ -21,6 +21,9 @@ void UiCallQueue::RunAndWait(const std::function<void()>& call) {
     if (closed_) {
         return;
     }
+    // The entry lives until its call is done: this function waits for that below, and the
+    // destructor takes every entry out of the queue before it answers them.
+    // cppcheck-suppress danglingLifetime
     pending_.push_back(&pending);
     lock.unlock();
     emit callQueued();

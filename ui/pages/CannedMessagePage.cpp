@@ -106,7 +106,7 @@ void CCanMessage::EnableSlot(const SlotControls& controls, bool enabled) {
 }
 
 std::size_t CCanMessage::firstSettingsSlot() const {
-    return static_cast<std::size_t>(kSlotsPerPage * instance_);
+    return static_cast<std::size_t>(kSlotsPerPage) * static_cast<std::size_t>(instance_);
 }
 
 void CCanMessage::loadFromSettings() {

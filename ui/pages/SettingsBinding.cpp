@@ -72,25 +72,25 @@ std::uint32_t NumberOf(const QLineEdit* edit) {
     return static_cast<std::uint32_t>(value);
 }
 
-void SettingsBinding::bind(QComboBox* combo, ByteField field) {
+void SettingsBinding::bind(QComboBox* combo, const ByteField& field) {
     entries_.push_back(Entry{
         [combo, field](const PagerSettings& settings) { ShowListIndex(combo, field.in(settings)); },
         [combo, field](PagerSettings& settings) { field.in(settings) = ListIndexOf(combo); }});
 }
 
-void SettingsBinding::bind(QCheckBox* box, ByteField field) {
+void SettingsBinding::bind(QCheckBox* box, const ByteField& field) {
     entries_.push_back(
         Entry{[box, field](const PagerSettings& settings) { ShowCheck(box, field.in(settings)); },
               [box, field](PagerSettings& settings) { field.in(settings) = CheckValueOf(box); }});
 }
 
-void SettingsBinding::bind(QLineEdit* edit, TextField field) {
+void SettingsBinding::bind(QLineEdit* edit, const TextField& field) {
     entries_.push_back(
         Entry{[edit, field](const PagerSettings& settings) { ShowText(edit, field.in(settings)); },
               [edit, field](PagerSettings& settings) { field.in(settings) = TextOf(edit); }});
 }
 
-void SettingsBinding::bind(QLineEdit* edit, NumberField field) {
+void SettingsBinding::bind(QLineEdit* edit, const NumberField& field) {
     entries_.push_back(Entry{
         [edit, field](const PagerSettings& settings) { ShowNumber(edit, field.in(settings)); },
         [edit, field](PagerSettings& settings) { field.in(settings) = NumberOf(edit); }});

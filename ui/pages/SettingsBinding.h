@@ -112,10 +112,10 @@ std::uint32_t NumberOf(const QLineEdit* edit);
 // The controls of one page bound to their settings.
 class SettingsBinding {
 public:
-    void bind(QComboBox* combo, ByteField field);
-    void bind(QCheckBox* box, ByteField field);
-    void bind(QLineEdit* edit, TextField field);
-    void bind(QLineEdit* edit, NumberField field);
+    void bind(QComboBox* combo, const ByteField& field);
+    void bind(QCheckBox* box, const ByteField& field);
+    void bind(QLineEdit* edit, const TextField& field);
+    void bind(QLineEdit* edit, const NumberField& field);
 
     // Table forms: each id is looked up under root (see FindControl); a missing control or
     // one of the wrong kind is a programming error and aborts.

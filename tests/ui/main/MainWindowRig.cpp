@@ -102,6 +102,7 @@ std::vector<PageKind> MainWindowRig::VisiblePages() const {
 
 std::vector<QString> MainWindowRig::TabCaptions() const {
     std::vector<QString> captions;
+    captions.reserve(static_cast<std::size_t>(window->tabControl().tabCount()));
     for (int i = 0; i < window->tabControl().tabCount(); ++i) {
         captions.push_back(window->tabControl().caption(i));
     }

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr std::uint64_t kExchangesPerRead = 2 * 138;
+constexpr std::uint64_t kExchangesPerRead = std::uint64_t{2} * 138;
 
 // What a read leaves in the image: the areas never read are zero.
 PagerImage AsRead(const PagerImage& memory) {

@@ -27,9 +27,13 @@ TEST(DemoSession, ReadWriteSaveLoadAndClose) {
     startup->setText(QStringLiteral("DEMO SESSION"));
     window.writeClicked();
     ASSERT_TRUE(rig.WaitForTransfer());
-    const PagerImage written = rig.context.image;
-    EXPECT_TRUE(std::equal(written.begin() + 1024, written.begin() + 5120,
-                           cradle->Memory().begin() + 1024));
+    EXPECT_TRUE(rig.messages.shown.empty());
+    EXPECT_EQ(rig.context.settings.startupText.substr(0, 12), "DEMO SESSION");
+    const PagerImage& written = rig.context.image;
+    const PagerImage& memory = cradle->Memory();
+    EXPECT_TRUE(std::equal(written.begin(), written.begin() + 256, memory.begin()));
+    EXPECT_TRUE(std::equal(written.begin() + 1024, written.begin() + 5120, memory.begin() + 1024));
+    EXPECT_EQ(ReadFileBytes(rig.Path("TempData.sav")), written);
 
     const QString saved = QString::fromStdString(rig.Path("session.sav").string());
     rig.files.answers = {saved};

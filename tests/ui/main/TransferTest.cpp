@@ -62,30 +62,6 @@ TEST(ReadCommand, APagerOfTheOtherGenerationSwitchesModeAndTitleSilently) {
     EXPECT_EQ(rig.context.settings, expected);
 }
 
-TEST(WriteCommand, WritesThePagesBackToThePager) {
-    MainWindowRig rig;
-    auto cradle = rig.PlugCradle(MakeFactoryPager(FactoryPager::V2));
-    CTarnwick4730NewDlg& window = rig.Start();
-    window.readClicked();
-    ASSERT_TRUE(rig.WaitForTransfer());
-
-    auto* startup = FindControl<QLineEdit>(&window.pages().page(PageKind::General),
-                                           CInputCapcode::kStartupTextEdit);
-    ASSERT_NE(startup, nullptr);
-    startup->setText(QStringLiteral("HELLO DEMO"));
-    window.writeClicked();
-    ASSERT_TRUE(rig.WaitForTransfer());
-
-    EXPECT_TRUE(rig.messages.shown.empty());
-    EXPECT_EQ(rig.context.settings.startupText.substr(0, 10), "HELLO DEMO");
-    const PagerImage written = cradle->Memory();
-    EXPECT_TRUE(
-        std::equal(rig.context.image.begin(), rig.context.image.begin() + 256, written.begin()));
-    EXPECT_TRUE(std::equal(rig.context.image.begin() + 1024, rig.context.image.begin() + 5120,
-                           written.begin() + 1024));
-    EXPECT_EQ(ReadFileBytes(rig.Path("TempData.sav")), rig.context.image);
-}
-
 // A write that waits on its V1-pager question keeps a worker running as long as needed.
 struct HeldWrite {
     explicit HeldWrite(MainWindowRig& rig) : rig(rig) {

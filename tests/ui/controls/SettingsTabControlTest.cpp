@@ -1,5 +1,7 @@
 #include "ui/controls/SettingsTabControl.h"
 
+#include "tests/ui/WindowTabCaptions.h"
+
 #include <QAccessible>
 #include <QPointer>
 #include <QSignalSpy>
@@ -12,23 +14,7 @@
 
 namespace {
 
-const char* const kCaptions[] = {
-    " General ",
-    " OTA ",
-    " Message Settings ",
-    " Pager Menu Options ",
-    " Hand Program ",
-    " Tone Settings ",
-    " Alert Settings ",
-    " Unread Messages ",
-    " Duplicate Messages ",
-    " Out of Range ",
-    " RF Settings ",
-    " Alerting ",
-    " Display ",
-    " Can Message 1 ",
-    " Can Message 2 ",
-};
+const auto& kCaptions = kWindowTabCaptions;
 constexpr int kPageCount = 15;
 
 // A tab control with the size and font the main window gives it, with fifteen pages created

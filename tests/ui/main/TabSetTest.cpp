@@ -1,4 +1,5 @@
 #include "MainWindowRig.h"
+#include "tests/ui/WindowTabCaptions.h"
 
 #include "image/ImageCodec.h"
 #include "link/sim/FactoryPagers.h"
@@ -15,23 +16,13 @@
 
 namespace {
 
-const std::vector<QString> kV2Tabs = {
-    " General ",
-    " OTA ",
-    " Message Settings ",
-    " Pager Menu Options ",
-    " Hand Program ",
-    " Tone Settings ",
-    " Alert Settings ",
-    " Unread Messages ",
-    " Duplicate Messages ",
-    " Out of Range ",
-    " RF Settings ",
-    " Alerting ",
-    " Display ",
-    " Can Message 1 ",
-    " Can Message 2 ",
-};
+const std::vector<QString> kV2Tabs = [] {
+    std::vector<QString> tabs;
+    for (const char* caption : kWindowTabCaptions) {
+        tabs.push_back(QString::fromLatin1(caption));
+    }
+    return tabs;
+}();
 
 std::vector<QString> WithoutOta(std::vector<QString> tabs) {
     std::erase(tabs, QString(" OTA "));

@@ -1,9 +1,8 @@
 #include "MainWindowRig.h"
 
-#include "ui/controls/SettingsTabControl.h"
+#include "tests/ui/EventLoopWait.h"
 
-#include <QEventLoop>
-#include <QTimer>
+#include "ui/controls/SettingsTabControl.h"
 
 #include <algorithm>
 #include <fstream>
@@ -68,21 +67,7 @@ std::filesystem::path MainWindowRig::Path(const std::string& name) const {
 }
 
 bool MainWindowRig::WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
-    // An event loop that sleeps until the next event, so every call a worker hands over is
-    // served at once (polling with pauses would make a read take seconds).
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (condition()) {
-            loop.quit();
-        }
-    });
-    check.start(1);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    if (!condition()) {
-        loop.exec();
-    }
-    return condition();
+    return ::WaitUntil(condition, timeoutMs);
 }
 
 bool MainWindowRig::WaitForTransfer() {

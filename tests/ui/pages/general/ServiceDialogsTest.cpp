@@ -1,4 +1,5 @@
 #include "GeneralPageTestSupport.h"
+#include "tests/ui/EventLoopWait.h"
 
 #include "link/sim/InProcessCradleBackend.h"
 #include "ui/controls/HoverButton.h"
@@ -8,7 +9,6 @@
 #include "ui/pages/RepairPagerDialog.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +21,9 @@
 
 namespace {
 
+// How long a repair write through the window may take under the sanitizers.
+constexpr int kWaitMs = 10000;
+
 std::vector<QString> LabelTexts(QWidget* dialog) {
     std::vector<QString> texts;
     for (const QLabel* label : dialog->findChildren<QLabel*>()) {
@@ -31,23 +34,6 @@ std::vector<QString> LabelTexts(QWidget* dialog) {
 
 void Click(QWidget* root, int id) {
     QTest::mouseClick(FindControl<QPushButton>(root, id), Qt::LeftButton);
-}
-
-// Runs the event loop until the condition holds, serving timers and the worker's calls.
-bool WaitUntil(const std::function<bool()>& condition) {
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (condition()) {
-            loop.quit();
-        }
-    });
-    check.start(1);
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    if (!condition()) {
-        loop.exec();
-    }
-    return condition();
 }
 
 // Answers the next modal dialog from inside its own event loop.
@@ -226,8 +212,8 @@ protected:
         window = std::make_unique<CTarnwick4730NewDlg>(
             MainWindowServices{context, messages, files, [](std::chrono::milliseconds) {}});
         window->show();
-        ASSERT_TRUE(
-            WaitUntil([&] { return window->button(CTarnwick4730NewDlg::kWriteId).isEnabled(); }));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return window->button(CTarnwick4730NewDlg::kWriteId).isEnabled(); }, kWaitMs));
     }
     void TearDown() override {
         window.reset();
@@ -260,7 +246,7 @@ TEST_F(RepairInMainWindowTest, PagerEndsUpHoldingDefaultSavWithTheChosenIdentity
     WhenOpen<CRepairPager>([&](CRepairPager* dialog) {
         Click(dialog, CRepairPager::kV2Button);
         // The window's timer starts the write behind the open dialog.
-        repaired = WaitUntil([&] { return TransferDone(); });
+        repaired = WaitUntil([&] { return TransferDone(); }, kWaitMs);
         Click(dialog, CRepairPager::kExitButton);
     });
     Click(&General(), CInputCapcode::kRepairButton);
@@ -291,7 +277,7 @@ TEST_F(RepairInMainWindowTest, ARepairClickedWhileTheWriteRunsIsRefused) {
             }
         });
         clicker.start(0);
-        finished = WaitUntil([&] { return !clicker.isActive() && TransferDone(); });
+        finished = WaitUntil([&] { return !clicker.isActive() && TransferDone(); }, kWaitMs);
         Click(dialog, CRepairPager::kExitButton);
     });
     Click(&General(), CInputCapcode::kRepairButton);

@@ -31,12 +31,7 @@ TEST_F(PagerMenuPageTest, AlertMenuBoxIsHiddenAndForcedOnInV1Mode) {
 
 // Each box reaches its own bit and no other; "Enable turn off pager" is stored inverted.
 TEST_F(PagerMenuPageTest, EachBoxWritesItsOwnBit) {
-    struct Case {
-        int id;
-        int address;
-        int bit;
-    };
-    const Case cases[] = {
+    const BoxBit boxes[] = {
         {CMenuSet::kNotebookBox, 7, 0},     {CMenuSet::kMessageAlarmBox, 7, 1},
         {CMenuSet::kLockMessageBox, 7, 2},  {CMenuSet::kSetTimeBox, 7, 3},
         {CMenuSet::kSelectZoomBox, 7, 4},   {CMenuSet::kPrivateTimeBox, 7, 5},
@@ -45,18 +40,7 @@ TEST_F(PagerMenuPageTest, EachBoxWritesItsOwnBit) {
     };
     PagerImage start = BaseImage(kModeV2);
     SetBit(start, 7, 3, true); // set time on, so its dependents can be clicked
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.id);
-        decode(start, kModeV2);
-        auto page = open<CMenuSet>();
-        Click(Box(*page, c.id));
-        const PagerImage stored = storeAndEncode(*page);
-        PagerImage expected = start;
-        SetBit(expected, c.address, c.bit, !Bit(start, c.address, c.bit));
-        for (int address : {7, 8, 9}) {
-            EXPECT_EQ(stored[address], expected[address]) << "byte " << address;
-        }
-    }
+    expectEachBoxFlipsOnlyItsBit<CMenuSet>(start, boxes, {7, 8, 9});
 }
 
 TEST_F(PagerMenuPageTest, SetTimeGreysItsDependentsAndKeepsTheirMarks) {

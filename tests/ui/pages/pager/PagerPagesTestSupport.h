@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 
 // The whole path of a page: an image decoded in a mode, the page loaded from the settings,
@@ -30,6 +32,18 @@ protected:
     // Stores the page into the settings, then encodes them in the current mode.
     PagerImage storeAndEncode(SettingsPage& page);
     PagerImage encode();
+
+    // A check box and the image bit it stands for.
+    struct BoxBit {
+        int id;
+        int address;
+        int bit;
+    };
+    // Clicks each box on a page loaded from start and checks that, of the bytes given, only
+    // the box's own bit changed.
+    template <class Page>
+    void expectEachBoxFlipsOnlyItsBit(const PagerImage& start, std::span<const BoxBit> boxes,
+                                      std::initializer_list<int> bytes);
 
     // Makes the page and shows it, as the tab control does with the current tab.
     template <class Page> std::unique_ptr<Page> open() {
@@ -78,4 +92,22 @@ inline void SetBit(PagerImage& image, int address, int bit, bool set) {
 // count image bytes from address, as characters.
 inline std::string BytesAt(const PagerImage& image, int address, int count) {
     return std::string(image.begin() + address, image.begin() + address + count);
+}
+
+template <class Page>
+void PagerPagesTest::expectEachBoxFlipsOnlyItsBit(const PagerImage& start,
+                                                  std::span<const BoxBit> boxes,
+                                                  std::initializer_list<int> bytes) {
+    for (const BoxBit& box : boxes) {
+        SCOPED_TRACE(box.id);
+        decode(start, kModeV2);
+        auto page = open<Page>();
+        Click(Box(*page, box.id));
+        const PagerImage stored = storeAndEncode(*page);
+        PagerImage expected = start;
+        SetBit(expected, box.address, box.bit, !Bit(start, box.address, box.bit));
+        for (int address : bytes) {
+            EXPECT_EQ(stored[address], expected[address]) << "byte " << address;
+        }
+    }
 }

@@ -190,12 +190,7 @@ TEST_F(OtaPageTest, OffKeepsThePasswordAndPermissions) {
 }
 
 TEST_F(OtaPageTest, EachPermissionWritesItsOwnBitAndShortPasswordsAreZeroFilled) {
-    struct Case {
-        int id;
-        int address;
-        int bit;
-    };
-    const Case cases[] = {
+    const BoxBit boxes[] = {
         {COTADlg::kEnableBox, 5, 4},
         {COTADlg::kAllowFrequencyBox, 5, 5},
         {COTADlg::kAllowBaudRateBox, 5, 6},
@@ -204,17 +199,7 @@ TEST_F(OtaPageTest, EachPermissionWritesItsOwnBitAndShortPasswordsAreZeroFilled)
     };
     PagerImage start = BaseImage(kModeV2);
     SetBit(start, 5, 4, true);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.id);
-        decode(start, kModeV2);
-        auto page = open<COTADlg>();
-        Click(Box(*page, c.id));
-        const PagerImage stored = storeAndEncode(*page);
-        PagerImage expected = start;
-        SetBit(expected, c.address, c.bit, !Bit(start, c.address, c.bit));
-        EXPECT_EQ(stored[4], expected[4]);
-        EXPECT_EQ(stored[5], expected[5]);
-    }
+    expectEachBoxFlipsOnlyItsBit<COTADlg>(start, boxes, {4, 5});
 
     decode(start, kModeV2);
     auto page = open<COTADlg>();

@@ -13,6 +13,9 @@ struct MessageRequest {
     std::string caption;
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
+    // What went wrong, for the box's details area; empty for boxes that need none. The text,
+    // caption, icon and buttons stay exactly as above.
+    std::string details;
 
     bool operator==(const MessageRequest&) const = default;
 };

@@ -14,6 +14,8 @@ inline constexpr UsbStatus kSystemError = 0x0C;
 inline constexpr UsbStatus kReadTimedOut = 0x0D;
 inline constexpr UsbStatus kWriteTimedOut = 0x0E;
 inline constexpr UsbStatus kDeviceNotFound = 0xFF;
+// Not a status of the vendor library: the device is there but another program holds it open.
+inline constexpr UsbStatus kDeviceInUse = 0xF0;
 } // namespace usb_status
 
 using UsbHandle = std::intptr_t;

@@ -37,11 +37,15 @@ bool CC8051f320Usb::Open(const std::string& deviceString) {
     const auto match = std::find(deviceList_.begin(), deviceList_.end(), deviceString);
     deviceName_ = deviceString;
     library_.SetTimeouts(kTimeoutMs, kTimeoutMs);
-    if (match == deviceList_.end())
+    if (match == deviceList_.end()) {
+        lastStatus_ = usb_status::kDeviceNotFound;
         return false;
+    }
     deviceIndex_ = deviceNumbers_[static_cast<std::size_t>(match - deviceList_.begin())];
     UsbHandle opened = kClosedHandle;
-    if (library_.Open(deviceIndex_, opened) != usb_status::kSuccess)
+    // Kept so a caller can tell a cradle in use by another program from one that is gone.
+    lastStatus_ = library_.Open(deviceIndex_, opened);
+    if (lastStatus_ != usb_status::kSuccess)
         return false;
     handle_ = opened;
     return true;

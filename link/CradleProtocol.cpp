@@ -1,6 +1,7 @@
 #include "link/CradleProtocol.h"
 
 #include "image/PagerImage.h"
+#include "link/LinkFailure.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,7 +22,7 @@ bool CradleProtocol::SendRequest() {
         channel_.Write(transfer_.request.data(), kFrameSize, transfer_.transferred);
     channel_.setLastStatus(status);
     if (status != usb_status::kSuccess || transfer_.transferred != kFrameSize)
-        return Fail();
+        return Fail(Step::Request, status);
     return true;
 }
 
@@ -30,7 +31,7 @@ bool CradleProtocol::ReceiveReply() {
     const UsbStatus status =
         channel_.Read(transfer_.reply.data(), kFrameSize, transfer_.transferred);
     if (status != usb_status::kSuccess || transfer_.transferred != kFrameSize)
-        return Fail();
+        return Fail(Step::Reply, status);
     return true;
 }
 
@@ -38,10 +39,25 @@ void CradleProtocol::ClearReply() {
     transfer_.reply.fill(0);
 }
 
-bool CradleProtocol::Fail() {
+bool CradleProtocol::Fail(Step step, UsbStatus status) {
+    const std::uint32_t address =
+        static_cast<std::uint32_t>(transfer_.request[1]) << 8 | transfer_.request[2];
+    const std::string exchange = std::string("the request to ") +
+                                 (transfer_.request[0] == kWrite ? "write " : "read ") +
+                                 DescribeBlock(address);
+    const std::string reason = status == usb_status::kSuccess
+                                   ? std::to_string(transfer_.transferred) + " of " +
+                                         std::to_string(kFrameSize) + " bytes were " +
+                                         (step == Step::Request ? "sent" : "received")
+                                   : DescribeUsbStatus(status);
+    failureDetails_ = step == Step::Request
+                          ? "Sending " + exchange + " failed: " + reason + "."
+                          : "The reply to " + exchange + " failed: " + reason + ".";
     host_.EnableTransferButtons(false);
     channel_.Close();
-    host_.ShowMessage({kUsbErrorText, kLinkCaption, MessageIcon::Stop, MessageButtons::Ok});
+    MessageRequest message{kUsbErrorText, kLinkCaption, MessageIcon::Stop, MessageButtons::Ok};
+    message.details = failureDetails_;
+    host_.ShowMessage(message);
     return false;
 }
 

@@ -5,6 +5,7 @@
 #include "link/TransferState.h"
 
 #include <cstdint>
+#include <string>
 
 enum class PagerIdentity { V1, V2, Invalid };
 
@@ -30,15 +31,21 @@ public:
 
     static PagerIdentity ClassifyIdentity(const std::uint8_t* fourBytes);
 
+    // What the last failed send or receive was and why, e.g. "The reply to the request to
+    // write block 0x0400 (1024) did not come: the reply did not arrive in time (status 0x0D).".
+    const std::string& failureDetails() const { return failureDetails_; }
+
     static constexpr std::uint8_t kRead = 'R';
     static constexpr std::uint8_t kWrite = 'W';
 
 private:
-    bool Fail();
+    enum class Step { Request, Reply };
+    bool Fail(Step step, UsbStatus status);
 
     CC8051f320Usb& channel_;
     TransferState& transfer_;
     LinkHost& host_;
+    std::string failureDetails_;
 };
 
 inline constexpr const char* kUsbErrorText = "USB error,Please reinsert the USB device ! ";

@@ -136,6 +136,15 @@ UsbStatus UsbDeviceLayer::SetTimeouts(std::uint32_t readMs, std::uint32_t writeM
     return usb_status::kSuccess;
 }
 
+std::vector<UsbDeviceInfo> UsbDeviceLayer::ListedDevices() const {
+    std::lock_guard lock(mutex_);
+    std::vector<UsbDeviceInfo> devices;
+    devices.reserve(listed_.size());
+    for (const ListedDevice& device : listed_)
+        devices.push_back(device.info);
+    return devices;
+}
+
 std::optional<std::string> UsbDeviceLayer::TakeAccessProblem() {
     for (const auto& backend : backends_) {
         if (std::optional<std::string> problem = backend->TakeAccessProblem())

@@ -29,6 +29,9 @@ public:
                     std::uint32_t& written) override;
     UsbStatus SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) override;
 
+    // The devices of the most recent GetNumDevices, by device number.
+    std::vector<UsbDeviceInfo> ListedDevices() const;
+
     // The first problem any backend wants the user to know about, handed out once.
     std::optional<std::string> TakeAccessProblem();
 

@@ -68,6 +68,20 @@ LibusbBackend::DeviceKey LibusbBackend::KeyOf(libusb_device* device) {
     return key;
 }
 
+std::string LibusbBackend::LocationOf(const DeviceKey& key) {
+    // Port numbers start at 1, so the first 0 ends the path.
+    std::string location = "usb:" + std::to_string(key.bus);
+    char separator = '-';
+    for (const std::uint8_t port : key.ports) {
+        if (port == 0)
+            break;
+        location += separator;
+        location += std::to_string(port);
+        separator = '.';
+    }
+    return location;
+}
+
 void LibusbBackend::ReleaseListed() {
     for (libusb_device* device : listed_)
         libusb_unref_device(device);
@@ -111,7 +125,10 @@ std::vector<UsbDeviceInfo> LibusbBackend::ListDevices() {
             ReadStrings(
                 candidate.device, {candidate.descriptor.idVendor, candidate.descriptor.idProduct},
                 candidate.descriptor.iSerialNumber, candidate.descriptor.iProduct, known, now);
-        result.push_back(known.info);
+        UsbDeviceInfo info = known.info;
+        info.location = LocationOf(candidate.key);
+        info.accessDenied = !known.stringsRead && known.refusedSince.has_value();
+        result.push_back(std::move(info));
         listed_.push_back(libusb_ref_device(candidate.device));
         present.emplace(candidate.key, std::move(known));
     }

@@ -74,6 +74,8 @@ private:
     };
 
     static DeviceKey KeyOf(libusb_device* device);
+    // "usb:" with the bus and the port path, as lsusb -t and sysfs name it: "usb:3-1.4".
+    static std::string LocationOf(const DeviceKey& key);
     void ReadStrings(libusb_device* device, const UsbId& id, std::uint8_t serialIndex,
                      std::uint8_t productIndex, KnownDevice& known,
                      std::chrono::steady_clock::time_point now);

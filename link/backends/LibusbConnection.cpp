@@ -104,7 +104,9 @@ std::unique_ptr<LibusbConnection> LibusbConnection::Open(libusb_device_handle* h
     const int claimed = libusb_claim_interface(handle, kCradleInterface);
     if (claimed != LIBUSB_SUCCESS) {
         libusb_close(handle);
+        // Another program that has the cradle open holds its interface.
         status = claimed == LIBUSB_ERROR_NO_DEVICE ? usb_status::kDeviceNotFound
+                 : claimed == LIBUSB_ERROR_BUSY    ? usb_status::kDeviceInUse
                                                    : usb_status::kSystemError;
         return nullptr;
     }

@@ -14,6 +14,8 @@ struct VirtualCradleAnnouncement {
     std::string description;
     pid_t pid = 0;
     std::string socketName; // file name of the socket in the same folder
+    // The announcement file's name without its suffix; set by the lister, not stored.
+    std::string name;
 };
 
 inline constexpr std::string_view kAnnouncementSuffix = ".cradle";

@@ -65,8 +65,11 @@ void VirtualCradleBackend::Refresh() {
         const std::string name = entry.path().filename().string();
         if (!EndsWith(name, kAnnouncementSuffix))
             continue;
-        if (std::optional<VirtualCradleAnnouncement> announcement = ReadAnnouncement(entry.path()))
+        if (std::optional<VirtualCradleAnnouncement> announcement =
+                ReadAnnouncement(entry.path())) {
+            announcement->name = name.substr(0, name.size() - kAnnouncementSuffix.size());
             found.emplace_back(name, std::move(*announcement));
+        }
     }
     std::sort(found.begin(), found.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -84,7 +87,8 @@ std::vector<UsbDeviceInfo> VirtualCradleBackend::ListDevices() {
         if (!IsAnnouncerAlive(announcement.pid))
             continue;
         listed_.push_back(announcement);
-        devices.push_back({announcement.serialNumber, announcement.description});
+        devices.push_back({announcement.serialNumber, announcement.description,
+                           std::string(kVirtualLocationPrefix) + announcement.name});
     }
     return devices;
 }

@@ -14,6 +14,9 @@
 
 class VirtualCradleConnection;
 
+// Virtual cradles are listed at "virtual:" and the name they are announced under.
+inline constexpr std::string_view kVirtualLocationPrefix = "virtual:";
+
 // Simulated cradles that announce themselves in a per-user folder, each served on its own Unix
 // socket. Listing reads only the folder (and re-reads it only when it changed), never connects,
 // and skips cradles whose simulator has died.

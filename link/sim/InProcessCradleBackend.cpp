@@ -32,7 +32,8 @@ std::vector<UsbDeviceInfo> InProcessCradleBackend::ListDevices() {
         if (!slots_[slot].cradle->IsPresent())
             continue;
         listed_.push_back(slot);
-        devices.push_back({slots_[slot].deviceString, slots_[slot].description});
+        devices.push_back(
+            {slots_[slot].deviceString, slots_[slot].description, "sim:" + std::to_string(slot)});
     }
     return devices;
 }
@@ -45,7 +46,7 @@ UsbStatus InProcessCradleBackend::Open(std::uint32_t index, Handle& handle) {
     if (!slot.cradle->IsPresent())
         return usb_status::kDeviceNotFound;
     if (slot.open)
-        return usb_status::kSystemError; // the device is already in use
+        return usb_status::kDeviceInUse;
     slot.open = true;
     auto session = std::make_shared<Session>();
     session->slot = listed_[index];

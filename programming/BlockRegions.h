@@ -2,6 +2,7 @@
 
 #include "link/TransferState.h"
 
+#include <array>
 #include <cstdint>
 
 // A run of consecutive 32-byte blocks of pager memory.
@@ -20,3 +21,13 @@ inline constexpr std::uint32_t kSettingsBlocks = 8;
 inline constexpr std::uint32_t kSettingsBlocksWithSerial = 9;
 inline constexpr BlockRegion kIncrementStepRegion{288, 1};
 inline constexpr BlockRegion kCannedTextRegion{1024, 128};
+
+// What a write sends, in order.
+inline constexpr std::array<BlockRegion, 3> WrittenRegions(bool withSerialNumber) {
+    return {BlockRegion{0, withSerialNumber ? kSettingsBlocksWithSerial : kSettingsBlocks},
+            kIncrementStepRegion, kCannedTextRegion};
+}
+
+inline constexpr std::uint32_t BlockCount(const std::array<BlockRegion, 3>& regions) {
+    return regions[0].blocks + regions[1].blocks + regions[2].blocks;
+}

@@ -2,6 +2,7 @@
 #include "programming/BusyFlagRelease.h"
 #include "programming/ProgrammingTexts.h"
 #include "programming/StatusBlink.h"
+#include "programming/TransferDetails.h"
 #include "programming/TransferWorkers.h"
 
 #include "link/CradleProtocol.h"
@@ -22,9 +23,8 @@ public:
         : context_(context), host_(host), sleep_(sleep),
           link_(*context.channel, context.transfer, host) {}
 
-    void Run() {
-        host_.SetProgressRange(0, kReadProgressMaximum);
-        host_.SetProgressStep(1);
+    TransferOutcome Run() {
+        StartProgress();
         context_.transfer.address = 0;
         // Both passes start zeroed, so the unread addresses are zero in the accepted image.
         auto passA = std::make_unique<PagerImage>();
@@ -33,39 +33,61 @@ public:
         passB->fill(0);
 
         if (!ReadPass(*passA)) {
-            return;
+            return outcome_;
         }
         host_.SetProgressPosition(0);
         if (!ReadPass(*passB)) {
-            return;
+            return outcome_;
         }
         host_.SetProgressPosition(0);
 
-        if (!PassesAgree(*passA, *passB)) {
-            ShowReadError();
-            return;
+        const std::string difference = MemoryDifferenceText(*passA, *passB, kReadRegions,
+                                                            "in the first pass", "in the second");
+        if (!difference.empty()) {
+            ShowReadError(TransferResult::PassesDiffer, "The two passes disagree: " + difference);
+            return outcome_;
         }
         if (context_.stopRequested.load()) {
-            return;
+            outcome_.result = TransferResult::Stopped;
+            return outcome_;
         }
         {
             std::lock_guard lock(context_.dataMutex);
             context_.image = *passB;
         }
-        FollowPagerGeneration(CradleProtocol::ClassifyIdentity(passB->data()));
+        FollowPagerGeneration(passB->data());
+        return outcome_;
+    }
+
+    // One pass into memory, without touching the image or the settings.
+    TransferOutcome ReadBack(PagerImage& memory) {
+        StartProgress();
+        memory.fill(0);
+        if (ReadPass(memory)) {
+            host_.SetProgressPosition(0);
+        }
+        return outcome_;
     }
 
 private:
+    void StartProgress() {
+        host_.SetProgressRange(0, kReadProgressMaximum);
+        host_.SetProgressStep(1);
+    }
+
     // Returns false when the link failed (the user has been told) or the program shuts down.
     bool ReadPass(PagerImage& pass) {
         for (const BlockRegion& region : kReadRegions) {
             context_.transfer.address = region.start;
             for (std::uint32_t block = 0; block < region.blocks; ++block) {
                 if (context_.stopRequested.load()) {
+                    outcome_.result = TransferResult::Stopped;
                     return false;
                 }
                 const std::uint32_t address = context_.transfer.address;
                 if (!link_.ReadBlock(address)) {
+                    outcome_ = TransferOutcome{TransferResult::LinkFailed, link_.failureDetails(),
+                                               address};
                     return false;
                 }
                 const auto& reply = context_.transfer.reply;
@@ -77,19 +99,12 @@ private:
         return true;
     }
 
-    static bool PassesAgree(const PagerImage& passA, const PagerImage& passB) {
-        return std::ranges::all_of(kReadRegions, [&](const BlockRegion& region) {
-            const auto begin = region.start;
-            const auto end = region.start + region.blocks * kBlockSize;
-            return std::equal(passA.begin() + begin, passA.begin() + end, passB.begin() + begin);
-        });
-    }
-
     // A pager of the other generation switches the mode silently; one of the current
     // generation is confirmed by the blinking status.
-    void FollowPagerGeneration(PagerIdentity identity) {
+    void FollowPagerGeneration(const std::uint8_t* identityBytes) {
+        const PagerIdentity identity = CradleProtocol::ClassifyIdentity(identityBytes);
         if (identity == PagerIdentity::Invalid) {
-            ShowReadError();
+            ShowReadError(TransferResult::NoPager, IdentityText(identityBytes));
             return;
         }
         const std::uint8_t pagerMode = identity == PagerIdentity::V2 ? kModeV2 : kModeV1;
@@ -104,22 +119,35 @@ private:
         BlinkStatus(host_, sleep_, kReadOkText, context_.stopRequested);
     }
 
-    void ShowReadError() {
-        host_.ShowMessage({kReadErrorText, kReadCaption, MessageIcon::Stop, MessageButtons::Ok});
+    void ShowReadError(TransferResult result, std::string details) {
+        outcome_ = TransferOutcome{result, std::move(details)};
+        MessageRequest message{kReadErrorText, kReadCaption, MessageIcon::Stop, MessageButtons::Ok};
+        message.details = outcome_.details;
+        host_.ShowMessage(message);
     }
 
     ProgrammerContext& context_;
     ProgrammingHost& host_;
     const Sleeper& sleep_;
     CradleProtocol link_;
+    TransferOutcome outcome_;
 };
 
 } // namespace
 
-void RunReadWorker(ProgrammerContext& context, ProgrammingHost& host, const Sleeper& sleep) {
+TransferOutcome RunReadWorker(ProgrammerContext& context, ProgrammingHost& host,
+                              const Sleeper& sleep) {
     BusyFlagRelease busy(context.state.busy);
-    if (context.stopRequested.load() || !context.channel) {
-        return;
+    if (auto refusal = TransferCannotStart(context)) {
+        return *refusal;
     }
-    ReadProcedure(context, host, sleep).Run();
+    return ReadProcedure(context, host, sleep).Run();
+}
+
+TransferOutcome ReadBackPager(ProgrammerContext& context, ProgrammingHost& host,
+                              PagerImage& memory) {
+    if (auto refusal = TransferCannotStart(context)) {
+        return *refusal;
+    }
+    return ReadProcedure(context, host, RealSleeper()).ReadBack(memory);
 }

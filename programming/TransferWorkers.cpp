@@ -35,8 +35,18 @@ void TransferWorkers::Wait() {
     }
 }
 
-bool TransferWorkers::Start(void (*procedure)(ProgrammerContext&, ProgrammingHost&,
-                                              const Sleeper&)) {
+std::optional<TransferOutcome> TransferCannotStart(const ProgrammerContext& context) {
+    if (context.stopRequested.load()) {
+        return TransferOutcome{TransferResult::Stopped};
+    }
+    if (!context.channel) {
+        return TransferOutcome{TransferResult::LinkFailed, "No cradle channel."};
+    }
+    return std::nullopt;
+}
+
+bool TransferWorkers::Start(TransferOutcome (*procedure)(ProgrammerContext&, ProgrammingHost&,
+                                                         const Sleeper&)) {
     // A write that has cleared the busy flag may still be in its last host call; the next
     // worker waits for it so that two workers never overlap.
     if (context_.stopRequested.load() || running_.load()) {

@@ -3,15 +3,27 @@
 #include "programming/ProgrammerContext.h"
 #include "programming/ProgrammingHost.h"
 #include "programming/Sleeper.h"
+#include "programming/TransferOutcome.h"
 
 #include <atomic>
 #include <thread>
 
 // The two procedures, run on the calling thread. The caller has set the busy flag; both clear
 // it on every way out. A successful write clears it before its last host call,
-// IncrementCapcodes.
-void RunReadWorker(ProgrammerContext& context, ProgrammingHost& host, const Sleeper& sleep);
-void RunWriteWorker(ProgrammerContext& context, ProgrammingHost& host, const Sleeper& sleep);
+// IncrementCapcodes. The outcome repeats what the host was shown, for callers that act on it.
+TransferOutcome RunReadWorker(ProgrammerContext& context, ProgrammingHost& host,
+                              const Sleeper& sleep);
+TransferOutcome RunWriteWorker(ProgrammerContext& context, ProgrammingHost& host,
+                               const Sleeper& sleep);
+
+// Reads the regions a read covers once into memory (zero elsewhere), with the read's progress
+// bar, leaving the image, the settings and the mode alone: the check of what a write left in
+// the pager. No message is shown but the link's own; the busy flag is not touched.
+TransferOutcome ReadBackPager(ProgrammerContext& context, ProgrammingHost& host,
+                              PagerImage& memory);
+
+// Why a procedure cannot begin (the program stops, or there is no channel), if it cannot.
+std::optional<TransferOutcome> TransferCannotStart(const ProgrammerContext& context);
 
 // Starts the procedures on a worker thread, one at a time. Start* run on the user-interface
 // thread: they test and set the busy flag there and return false when a worker is running.
@@ -46,7 +58,7 @@ public:
     void Wait();
 
 private:
-    bool Start(void (*procedure)(ProgrammerContext&, ProgrammingHost&, const Sleeper&));
+    bool Start(TransferOutcome (*procedure)(ProgrammerContext&, ProgrammingHost&, const Sleeper&));
 
     ProgrammerContext& context_;
     ProgrammingHost& host_;

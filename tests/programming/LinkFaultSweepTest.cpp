@@ -52,7 +52,7 @@ TEST(LinkFailureSweep, AtEveryExchangeOfAWrite) {
         rig.context.state.serialWriteEnabled = true;
         rig.cradle->InjectAt(exchange, fault);
 
-        rig.Write();
+        const TransferOutcome outcome = rig.Write();
 
         std::vector<std::string> messages{UsbErrorMessage()};
         if (exchange == kFinalExchange) {
@@ -68,6 +68,14 @@ TEST(LinkFailureSweep, AtEveryExchangeOfAWrite) {
         EXPECT_EQ(rig.host.Count("buttons:off"), 1) << trace;
         EXPECT_EQ(rig.host.Count("increment"), 0) << trace;
         EXPECT_EQ(rig.cradle->exchangeCount(), exchange + 1) << trace;
+        // The outcome tells how far the write got: every block before the failed exchange.
+        EXPECT_EQ(outcome.result, exchange == kFinalExchange ? TransferResult::FinalCheckFailed
+                                                             : TransferResult::LinkFailed)
+            << trace;
+        EXPECT_EQ(outcome.blocksWritten,
+                  exchange == 0 ? 0 : std::min(exchange - 1, std::uint64_t{138}))
+            << trace;
+        EXPECT_FALSE(outcome.details.empty()) << trace;
         EXPECT_FALSE(rig.context.channel->IsOpen());
         EXPECT_FALSE(rig.context.state.busy);
 

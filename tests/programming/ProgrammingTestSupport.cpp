@@ -99,14 +99,14 @@ ProgrammingRig::ProgrammingRig(const PagerImage& pagerMemory)
     context.channel->Open(kCradleDeviceString);
 }
 
-void ProgrammingRig::Read() {
+TransferOutcome ProgrammingRig::Read() {
     context.state.busy = true;
-    RunReadWorker(context, host, sleeper);
+    return RunReadWorker(context, host, sleeper);
 }
 
-void ProgrammingRig::Write() {
+TransferOutcome ProgrammingRig::Write() {
     context.state.busy = true;
-    RunWriteWorker(context, host, sleeper);
+    return RunWriteWorker(context, host, sleeper);
 }
 
 bool ProgrammingRig::Replug() {

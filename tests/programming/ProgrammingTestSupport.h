@@ -3,6 +3,7 @@
 #include "programming/ProgrammerContext.h"
 #include "programming/ProgrammingHost.h"
 #include "programming/Sleeper.h"
+#include "programming/TransferOutcome.h"
 
 #include "link/sim/InProcessCradleBackend.h"
 
@@ -79,8 +80,8 @@ class ProgrammingRig {
 public:
     explicit ProgrammingRig(const PagerImage& pagerMemory);
 
-    void Read();
-    void Write();
+    TransferOutcome Read();
+    TransferOutcome Write();
     // Puts the cradle back and reopens the channel, as the window's timer does.
     bool Replug();
 

@@ -69,9 +69,12 @@ TEST(ReadRejected, WhenThePassesDisagreeTheImageStays) {
         plan.flakyAddress = flakyAddress;
         rig.cradle->SetFaults(plan);
 
-        rig.Read();
+        const TransferOutcome outcome = rig.Read();
 
         EXPECT_EQ(rig.host.Outline(), Concat(kReadStart, {kReadError})) << flakyAddress;
+        EXPECT_EQ(outcome.result, TransferResult::PassesDiffer);
+        EXPECT_NE(outcome.details.find("(" + std::to_string(flakyAddress) + ")"), std::string::npos)
+            << outcome.details;
         EXPECT_EQ(rig.context.image, PatternImage(5));
         EXPECT_EQ(rig.context.state.programmingMode.load(), kModeV2);
         EXPECT_FALSE(rig.context.state.busy);

@@ -171,7 +171,7 @@ TEST(Write, StopsAtTheFirstBlockThatDoesNotVerify) {
         WriteRig rig;
         rig.cradle->InjectAt(exchange, CradleFault::CorruptReplyByte);
 
-        rig.Write();
+        const TransferOutcome outcome = rig.Write();
 
         EXPECT_EQ(rig.host.Outline(),
                   (std::vector<std::string>{"gather", "range:0..136", "step-size:1",
@@ -179,6 +179,14 @@ TEST(Write, StopsAtTheFirstBlockThatDoesNotVerify) {
                                             "position:0"}));
         EXPECT_EQ(rig.host.Count("step"), static_cast<int>(exchange));
         EXPECT_EQ(rig.cradle->exchangeCount(), exchange + 1);
+        // The last byte of the block came back one bit off.
+        const std::uint32_t block = exchange == 1 ? 0 : exchange == 9 ? 288 : 5088;
+        EXPECT_EQ(outcome.result, TransferResult::BlockMismatch);
+        EXPECT_EQ(outcome.address, block);
+        EXPECT_EQ(outcome.blocksWritten, exchange - 1);
+        EXPECT_NE(outcome.details.find("(" + std::to_string(block + 31) + ") was sent"),
+                  std::string::npos)
+            << outcome.details;
         EXPECT_FALSE(rig.context.state.busy);
     }
 }
@@ -190,7 +198,7 @@ TEST(Write, ChecksTheIdentityAgainAtTheEnd) {
     plan.flakyAddress = 0; // right for the first read, wrong for the final one
     rig.cradle->SetFaults(plan);
 
-    rig.Write();
+    EXPECT_EQ(rig.Write().result, TransferResult::FinalCheckFailed);
 
     const auto outline = rig.host.Outline();
     EXPECT_EQ(std::vector(outline.end() - 2, outline.end()),

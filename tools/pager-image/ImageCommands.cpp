@@ -3,6 +3,7 @@
 #include "image/ImageCodec.h"
 #include "image/ImageFiles.h"
 #include "image/ProgramState.h"
+#include "image/SettingsDiff.h"
 #include "image/SettingsJson.h"
 
 #include <algorithm>
@@ -100,19 +101,6 @@ void SaveImage(const std::string& path, const PagerImage& image) {
     }
 }
 
-// One line per differing value, arrays compared element by element.
-void DiffValues(const std::string& name, const nlohmann::ordered_json& a,
-                const nlohmann::ordered_json& b, std::ostream& out, int& differences) {
-    if (a.is_array() && b.is_array() && a.size() == b.size()) {
-        for (std::size_t i = 0; i < a.size(); ++i) {
-            DiffValues(name + "[" + std::to_string(i) + "]", a[i], b[i], out, differences);
-        }
-    } else if (a != b) {
-        out << name << ": " << a.dump() << " -> " << b.dump() << '\n';
-        ++differences;
-    }
-}
-
 } // namespace
 
 int DecodeCommand(const std::string& imagePath, const CommandOptions& options, std::ostream& out) {
@@ -162,9 +150,9 @@ int DiffCommand(const std::string& first, const std::string& second, const Comma
     DecodeImage(b, modeB, settingsB);
     const nlohmann::ordered_json jsonA = SettingsToJson(settingsA, modeA);
     const nlohmann::ordered_json jsonB = SettingsToJson(settingsB, modeB);
-    int differences = 0;
-    for (const auto& item : jsonA.items()) {
-        DiffValues(item.key(), item.value(), jsonB.at(item.key()), out, differences);
+    const std::vector<std::string> differences = SettingsDifferences(jsonA, jsonB);
+    for (const std::string& line : differences) {
+        out << line << '\n';
     }
-    return differences == 0 ? kExitOk : kExitDifferent;
+    return differences.empty() ? kExitOk : kExitDifferent;
 }

@@ -1,0 +1,68 @@
+#include "production/CradleSite.h"
+
+#include "link/backends/SystemUsbLibrary.h"
+
+namespace {
+
+// A link host that tells nobody: the caller words its own report.
+class SilentLinkHost : public LinkHost {
+public:
+    void EnableTransferButtons(bool) override {}
+    MessageAnswer ShowMessage(const MessageRequest&) override { return MessageAnswer::Ok; }
+};
+
+} // namespace
+
+CradleSite::CradleSite(std::string id) : CradleSite(id, CreateSystemUsbLibrary(id)) {}
+
+CradleSite::CradleSite(std::string id, std::unique_ptr<UsbXpressLibrary> library)
+    : id_(std::move(id)) {
+    context_.usb = std::move(library);
+    context_.channel = std::make_unique<CC8051f320Usb>(*context_.usb);
+}
+
+CradleSite::Access CradleSite::Open() {
+    CC8051f320Usb& channel = *context_.channel;
+    if (channel.IsOpen() || channel.Open(kCradleDeviceString)) {
+        return Access::Open;
+    }
+    return channel.lastStatus() == usb_status::kDeviceInUse ? Access::InUse : Access::Gone;
+}
+
+void CradleSite::Close() {
+    if (context_.channel->IsOpen()) {
+        context_.channel->Close();
+    }
+}
+
+CradleSite::Seat CradleSite::Identify() {
+    SilentLinkHost host;
+    CradleProtocol link(*context_.channel, context_.transfer, host);
+    PagerIdentity identity = PagerIdentity::Invalid;
+    if (!link.Identify(identity)) {
+        return Seat::NoAnswer;
+    }
+    switch (identity) {
+    case PagerIdentity::V1:
+        return Seat::V1;
+    case PagerIdentity::V2:
+        return Seat::V2;
+    case PagerIdentity::Invalid:
+        break;
+    }
+    return Seat::Empty;
+}
+
+const char* SeatText(CradleSite::Seat seat) {
+    switch (seat) {
+    case CradleSite::Seat::V1:
+        return "V1 pager";
+    case CradleSite::Seat::V2:
+        return "V2 pager";
+    case CradleSite::Seat::Empty:
+        return "no pager";
+    case CradleSite::Seat::NoAnswer:
+        break;
+    }
+    return "not answering";
+}

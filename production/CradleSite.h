@@ -1,0 +1,39 @@
+#pragma once
+
+#include "link/CradleProtocol.h"
+#include "programming/ProgrammerContext.h"
+
+#include <memory>
+#include <string>
+
+// One cradle, chosen by its id, with the program-wide objects of its own (image, settings,
+// program state, frames, channel) that the procedures run on. A command owns one per cradle
+// it drives, so cradles work side by side on threads of their own.
+class CradleSite {
+public:
+    // The system's cradle at this id.
+    explicit CradleSite(std::string id);
+    // A cradle behind a given library (tests); the library should list just that cradle.
+    CradleSite(std::string id, std::unique_ptr<UsbXpressLibrary> library);
+    CradleSite(const CradleSite&) = delete;
+    CradleSite& operator=(const CradleSite&) = delete;
+
+    const std::string& id() const { return id_; }
+    ProgrammerContext& context() { return context_; }
+
+    enum class Access { Open, InUse, Gone };
+    // Opens the channel unless it is open already.
+    Access Open();
+    void Close();
+
+    // What sits in the cradle, from its identity block; the channel must be open.
+    enum class Seat { V1, V2, Empty, NoAnswer };
+    Seat Identify();
+
+private:
+    std::string id_;
+    ProgrammerContext context_;
+};
+
+// "V1 pager", "V2 pager", "no pager", "not answering".
+const char* SeatText(CradleSite::Seat seat);

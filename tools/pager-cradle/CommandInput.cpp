@@ -1,0 +1,239 @@
+#include "CommandInput.h"
+
+#include "CradleCommands.h"
+
+#include "image/ImageCodec.h"
+#include "image/ImageFiles.h"
+#include "image/ProgramState.h"
+#include "image/SettingsDiff.h"
+#include "image/SettingsJson.h"
+#include "link/CradleProtocol.h"
+#include "programming/BlockRegions.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+std::optional<std::uint8_t> ModeOption(const std::optional<std::string>& name) {
+    if (!name) {
+        return std::nullopt;
+    }
+    return *name == "v1" ? kModeV1 : kModeV2;
+}
+
+const char* GenerationName(std::uint8_t mode) {
+    return mode == kModeV1 ? "V1" : "V2";
+}
+
+bool EndsWithJson(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".json";
+}
+
+// Reads a whole regular file; anything else (a folder, a pipe) is refused without waiting.
+std::string ReadInputFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        throw CommandError(kExitBadInput, "Cannot open " + path + ": " + std::strerror(errno));
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw CommandError(kExitBadInput, path + " is not a regular file.");
+    }
+    std::string bytes;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0) {
+            const int error = errno;
+            ::close(fd);
+            throw CommandError(kExitBadInput, "Cannot read " + path + ": " + std::strerror(error));
+        }
+        if (count == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+std::optional<std::uint8_t> ModeOfIdentity(const PagerImage& image) {
+    switch (CradleProtocol::ClassifyIdentity(image.data())) {
+    case PagerIdentity::V1:
+        return kModeV1;
+    case PagerIdentity::V2:
+        return kModeV2;
+    case PagerIdentity::Invalid:
+        break;
+    }
+    return std::nullopt;
+}
+
+void StampIdentity(PagerImage& image, std::uint8_t mode) {
+    const auto& identity = mode == kModeV1 ? kIdentityV1 : kIdentityV2;
+    std::copy(identity.begin(), identity.end(), image.begin());
+}
+
+std::string Hex(unsigned value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+    return text;
+}
+
+} // namespace
+
+PagerInput LoadPagerInput(const std::string& path, const std::optional<std::string>& mode,
+                          const std::optional<std::string>& repair) {
+    PagerInput input;
+    input.path = path;
+    input.mode = ModeOption(mode);
+    input.repairMode = ModeOption(repair);
+    if (input.repairMode) {
+        if (input.mode && *input.mode != *input.repairMode) {
+            throw CommandError(kExitBadInput, "--mode and --repair name different generations.");
+        }
+        input.mode = input.repairMode;
+    }
+    const std::string bytes = ReadInputFile(path);
+    if (EndsWithJson(path)) {
+        input.isSettings = true;
+        std::optional<std::uint8_t> jsonMode;
+        if (auto error = ApplySettingsJsonText(bytes, input.settings, jsonMode)) {
+            throw CommandError(kExitBadInput, path + ": " + *error);
+        }
+        if (!input.mode) {
+            input.mode = jsonMode;
+        }
+        return input;
+    }
+    if (bytes.size() != kImageSize) {
+        throw CommandError(kExitBadInput, path + " holds " + std::to_string(bytes.size()) +
+                                              " bytes; a pager image holds exactly 8192. (A "
+                                              "settings file must end in .json.)");
+    }
+    std::copy(bytes.begin(), bytes.end(), input.image.begin());
+    const std::optional<std::uint8_t> identity = ModeOfIdentity(input.image);
+    if (input.repairMode) {
+        return input;
+    }
+    if (!identity) {
+        throw CommandError(kExitBadInput,
+                           path + " names no pager generation (bytes 0..3 are neither \"2011\" "
+                                  "nor \"W50C\"). To write it anyway with an identity stamped in, "
+                                  "use --repair v1 or --repair v2.");
+    }
+    if (input.mode && *input.mode != *identity) {
+        throw CommandError(kExitBadInput, path + " is an image for " + GenerationName(*identity) +
+                                              " pagers, not " + GenerationName(*input.mode) + ".");
+    }
+    input.mode = identity;
+    return input;
+}
+
+WriteJob BuildWriteJob(const PagerInput& input, std::optional<std::uint8_t> pagerMode,
+                       bool writeSerialNumber) {
+    WriteJob job;
+    job.mode = input.mode.value_or(pagerMode.value_or(kModeV2));
+    job.writeSerialNumber = writeSerialNumber;
+    job.repair = input.repairMode.has_value();
+    if (input.isSettings) {
+        PagerSettings settings = input.settings;
+        EncodeImage(settings, job.mode, CurrentLocalTime(), job.image);
+    } else {
+        job.image = input.image;
+    }
+    if (job.repair) {
+        StampIdentity(job.image, job.mode);
+    }
+    return job;
+}
+
+std::vector<std::string> PagerDifferences(const PagerInput& input, const PagerImage& memory,
+                                          std::uint8_t pagerMode, bool withSerialNumber) {
+    const std::uint8_t mode = input.mode.value_or(pagerMode);
+    PagerImage expected = input.image;
+    if (input.isSettings) {
+        PagerSettings settings = input.settings;
+        EncodeImage(settings, mode, std::nullopt, expected);
+    }
+    // What a write leaves alone cannot differ.
+    if (!withSerialNumber) {
+        const std::uint32_t serialBlock = kSettingsBlocks * kBlockSize;
+        std::copy_n(memory.begin() + serialBlock, kBlockSize, expected.begin() + serialBlock);
+    }
+    PagerSettings expectedSettings;
+    PagerSettings pagerSettings;
+    DecodeImage(expected, mode, expectedSettings);
+    DecodeImage(memory, pagerMode, pagerSettings);
+    std::vector<std::string> lines = SettingsDifferences(SettingsToJson(expectedSettings, mode),
+                                                         SettingsToJson(pagerSettings, pagerMode));
+    // A settings file says nothing of the bytes no setting covers, such as the time stamp.
+    if (!lines.empty() || input.isSettings) {
+        return lines;
+    }
+    for (const BlockRegion& region : WrittenRegions(withSerialNumber)) {
+        for (std::uint32_t address = region.start;
+             address < region.start + region.blocks * kBlockSize; ++address) {
+            if (expected[address] != memory[address]) {
+                lines.push_back("address " + Hex(address, 4) + ": " + Hex(expected[address], 2) +
+                                " -> " + Hex(memory[address], 2));
+            }
+        }
+    }
+    return lines;
+}
+
+void SaveImageOutput(const std::string& path, const PagerImage& image) {
+    if (FileError error = SaveImageFile(path, image)) {
+        throw CommandError(kExitBadInput, *error);
+    }
+}
+
+void SaveTextOutput(const std::string& path, const std::string& text) {
+    const std::filesystem::path target(path);
+    const std::filesystem::path temporary =
+        target.parent_path() / ("." + target.filename().string() + ".tmp");
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << text;
+        if (!out.flush()) {
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            throw CommandError(kExitBadInput, "Cannot save " + path);
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, target, error);
+    if (error) {
+        std::filesystem::remove(temporary, error);
+        throw CommandError(kExitBadInput, "Cannot save " + path + ": " + error.message());
+    }
+}
+
+void CheckOutputFolder(const std::string& path) {
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        throw CommandError(kExitBadInput,
+                           "Cannot save into " + folder.string() + ": " + std::strerror(errno));
+    }
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "image/PagerImage.h"
+#include "image/PagerSettings.h"
+#include "programming/PagerJobs.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// What write and verify take: an image file, or a settings file in the pager-image format
+// (a name ending in .json).
+struct PagerInput {
+    std::string path;
+    bool isSettings = false;
+    PagerImage image{};
+    PagerSettings settings;
+    // The generation the input is for, when it says or the user said; otherwise the pager's.
+    std::optional<std::uint8_t> mode;
+    // --repair: the generation to stamp in, whatever the pager says.
+    std::optional<std::uint8_t> repairMode;
+};
+
+// Reads and checks the input before any cradle is touched; bad input throws CommandError with
+// exit status 2.
+PagerInput LoadPagerInput(const std::string& path, const std::optional<std::string>& mode,
+                          const std::optional<std::string>& repair);
+
+// The image to write: the image as it is, or the settings encoded as the window encodes them
+// (stamped with the time now) in the input's generation, else the pager's.
+WriteJob BuildWriteJob(const PagerInput& input, std::optional<std::uint8_t> pagerMode,
+                       bool writeSerialNumber);
+
+// How the pager memory differs from the input, as pager-image diff lists settings (input
+// value -> pager value), over what a write covers; bytes that no setting shows are listed by
+// address. The serial number counts only with withSerialNumber, as only then is it written.
+std::vector<std::string> PagerDifferences(const PagerInput& input, const PagerImage& memory,
+                                          std::uint8_t pagerMode, bool withSerialNumber);
+
+// Output files, written whole or not at all; a failure throws CommandError with exit status 2.
+void SaveImageOutput(const std::string& path, const PagerImage& image);
+void SaveTextOutput(const std::string& path, const std::string& text);
+// Throws when a file could not be created in the folder of path, before a pager is read.
+void CheckOutputFolder(const std::string& path);

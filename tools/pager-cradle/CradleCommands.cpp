@@ -1,0 +1,444 @@
+#include "CradleCommands.h"
+
+#include "CommandInput.h"
+#include "CommandReport.h"
+#include "TransferProgress.h"
+
+#include "image/ImageCodec.h"
+#include "image/ImageFiles.h"
+#include "image/SettingsDiff.h"
+#include "image/SettingsJson.h"
+#include "production/CradleDirectory.h"
+#include "production/CradleSite.h"
+#include "programming/CommandHost.h"
+#include "programming/PagerJobs.h"
+
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+
+namespace {
+
+const char* GenerationName(std::uint8_t mode) {
+    return mode == kModeV1 ? "V1" : "V2";
+}
+
+std::string CradleListText(const std::vector<FoundCradle>& cradles) {
+    std::string text;
+    for (const FoundCradle& cradle : cradles) {
+        text += "\n  " + cradle.id + " (" + cradle.kind + ")";
+    }
+    return text;
+}
+
+// The cradle the user named, or the only one there is.
+std::string ChooseCradle(const std::optional<std::string>& requested) {
+    const std::vector<FoundCradle> cradles = FindCradles();
+    const FoundCradle* chosen = nullptr;
+    if (requested) {
+        for (const FoundCradle& cradle : cradles) {
+            if (cradle.id == *requested) {
+                chosen = &cradle;
+            }
+        }
+        if (chosen == nullptr) {
+            throw CommandError(kExitNoCradle,
+                               "No cradle at " + *requested + "." +
+                                   (cradles.empty()
+                                        ? std::string(" No cradle is connected.")
+                                        : " Connected cradles:" + CradleListText(cradles)));
+        }
+    } else if (cradles.empty()) {
+        throw CommandError(kExitNoCradle,
+                           "No cradle found. Plug the cradle in (or start pager-cradle-sim for a "
+                           "virtual one), then run the command again.");
+    } else if (cradles.size() > 1) {
+        throw CommandError(kExitBadInput, "Several cradles are connected; choose one with -c ID:" +
+                                              CradleListText(cradles));
+    } else {
+        chosen = &cradles.front();
+    }
+    if (chosen->accessDenied) {
+        throw CommandError(kExitNoCradle,
+                           "Cradle " + chosen->id + ": no permission.\n" + CradleAccessFix());
+    }
+    return chosen->id;
+}
+
+void OpenSite(CradleSite& site) {
+    switch (site.Open()) {
+    case CradleSite::Access::Open:
+        return;
+    case CradleSite::Access::InUse:
+        throw CommandError(kExitNoCradle,
+                           "Cradle " + site.id() +
+                               " is in use by another program (the Pager Programmer window or "
+                               "another pager-cradle). Close that program, then try again.");
+    case CradleSite::Access::Gone:
+        break;
+    }
+    throw CommandError(kExitNoCradle, "Cradle " + site.id() +
+                                          " could not be opened. Check that it is plugged in, "
+                                          "then run the command again.");
+}
+
+// The exit status for a transfer that did not succeed.
+int ExitStatusOf(const TransferOutcome& outcome) {
+    switch (outcome.result) {
+    case TransferResult::Done:
+        return kExitDone;
+    case TransferResult::Stopped:
+        return kExitInterrupted;
+    case TransferResult::LinkFailed:
+        return kExitNoCradle;
+    default:
+        return kExitPagerFailed;
+    }
+}
+
+// Ctrl-C stops a read at once. During a write the first one only says that the write goes
+// on, so the pager is not left half-programmed; the next one stops at once.
+class InterruptPolicy {
+public:
+    InterruptPolicy(InterruptWatch& watch, ProgrammerContext& context, TransferProgress& progress)
+        : watch_(watch) {
+        watch_.SetHandler([this, &context, &progress](int) {
+            if (writing_.load() && !warned_.exchange(true)) {
+                progress.Interrupt();
+                std::fputs("Finishing the write so the pager is not left half-programmed. Press "
+                           "Ctrl-C again to stop at once.\n",
+                           stderr);
+                return;
+            }
+            context.stopRequested.store(true);
+        });
+    }
+    ~InterruptPolicy() { watch_.SetHandler(nullptr); }
+    InterruptPolicy(const InterruptPolicy&) = delete;
+    InterruptPolicy& operator=(const InterruptPolicy&) = delete;
+
+    void SetWriting(bool writing) { writing_.store(writing); }
+
+private:
+    InterruptWatch& watch_;
+    std::atomic<bool> writing_{false};
+    std::atomic<bool> warned_{false};
+};
+
+// One cradle opened for a command, with its host, progress bar and Ctrl-C handling.
+struct CommandSession {
+    CommandSession(const CommonOptions& options, InterruptWatch& interrupts)
+        : site(ChooseCradle(options.cradle)), host(site.context()), progress(!options.quiet),
+          policy(interrupts, site.context(), progress) {
+        OpenSite(site);
+        host.onBlock = [this] { progress.Block(); };
+    }
+
+    TransferOutcome Read() {
+        progress.Begin("Reading", 2 * kReadPassBlocks);
+        TransferOutcome outcome = ReadPager(site.context(), host);
+        progress.End();
+        return outcome;
+    }
+
+    CradleSite site;
+    CommandHost host;
+    TransferProgress progress;
+    InterruptPolicy policy;
+};
+
+std::string SeatOfMode(std::uint8_t mode) {
+    return std::string(GenerationName(mode)) + " pager";
+}
+
+std::string TrimmedSerial(const std::string& serial) {
+    const std::size_t first = serial.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : serial.substr(first);
+}
+
+std::string SerialForMessage(const PagerSettings& settings) {
+    const std::string serial = TrimmedSerial(settings.serialNumber);
+    return serial.empty() ? "no serial number" : "serial " + serial;
+}
+
+// The default folder of backups: $XDG_STATE_HOME/pager-programmer/backups.
+std::filesystem::path DefaultBackupFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/') {
+        return std::filesystem::path(state) / "pager-programmer" / "backups";
+    }
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') {
+        throw CommandError(kExitBadInput,
+                           "Neither XDG_STATE_HOME nor HOME is set: give the backup folder with "
+                           "--backup-dir DIR.");
+    }
+    return std::filesystem::path(home) / ".local" / "state" / "pager-programmer" / "backups";
+}
+
+// "<serial>-<YYYYMMDD-HHMMSS>.sav", with anything that does not belong in a file name
+// replaced; a name already taken gets a number.
+std::filesystem::path BackupPath(const std::filesystem::path& folder, const std::string& serial) {
+    std::string name;
+    for (const char c : TrimmedSerial(serial)) {
+        const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
+                           (c >= 'a' && c <= 'z') || c == '-' || c == '_' || c == '.';
+        name += plain ? c : '_';
+    }
+    if (name.empty() || name.front() == '.') {
+        name = "no-serial" + name;
+    }
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "-%Y%m%d-%H%M%S", &local);
+    std::filesystem::path path = folder / (name + stamp + ".sav");
+    for (int n = 2; std::filesystem::exists(path); ++n) {
+        path = folder / (name + stamp + "-" + std::to_string(n) + ".sav");
+    }
+    return path;
+}
+
+std::string BlocksText(std::uint32_t written, std::uint32_t total) {
+    return std::to_string(written) + " of " + std::to_string(total) + " blocks";
+}
+
+} // namespace
+
+int ListCommand(bool json) {
+    const std::vector<FoundCradle> cradles = FindCradles();
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    bool permissionMissing = false;
+    for (const FoundCradle& cradle : cradles) {
+        std::string state;
+        std::string fix;
+        if (cradle.accessDenied) {
+            state = "no permission";
+            fix = "install the udev rule (below)";
+            permissionMissing = true;
+        } else {
+            CradleSite site(cradle.id);
+            switch (site.Open()) {
+            case CradleSite::Access::Open:
+                state = SeatText(site.Identify());
+                break;
+            case CradleSite::Access::InUse:
+                state = "in use";
+                fix = "another program has it open: close the Pager Programmer window or the "
+                      "other pager-cradle";
+                break;
+            case CradleSite::Access::Gone:
+                state = "gone";
+                fix = "it left while being listed: check the cable";
+                break;
+            }
+        }
+        if (json) {
+            nlohmann::ordered_json entry = {
+                {"id", cradle.id}, {"kind", cradle.kind}, {"state", state}};
+            if (!fix.empty()) {
+                entry["fix"] = fix;
+            }
+            list.push_back(entry);
+        } else {
+            std::printf("%-24s %-15s %s%s\n", cradle.id.c_str(), cradle.kind.c_str(), state.c_str(),
+                        fix.empty() ? "" : (" (" + fix + ")").c_str());
+        }
+    }
+    if (json) {
+        std::cout << list.dump(2) << '\n';
+    } else if (cradles.empty()) {
+        std::fputs("No cradle found. Plug the cradle in (or start pager-cradle-sim for a virtual "
+                   "one).\n",
+                   stderr);
+    }
+    if (permissionMissing) {
+        std::fputs(("\n" + CradleAccessFix()).c_str(), stderr);
+    }
+    return kExitDone;
+}
+
+int ReadCommand(const ReadOptions& options, InterruptWatch& interrupts) {
+    CommandReport report("read", options.json);
+    CheckOutputFolder(options.output);
+    if (options.settingsOutput) {
+        CheckOutputFolder(*options.settingsOutput);
+    }
+    CommandSession session(options, interrupts);
+    report.Set("cradle", session.site.id());
+    const TransferOutcome outcome = session.Read();
+    ProgrammerContext& context = session.site.context();
+    const std::uint8_t mode = context.state.programmingMode.load();
+    switch (outcome.result) {
+    case TransferResult::Done:
+        break;
+    case TransferResult::NoPager:
+        if (options.force && !options.settingsOutput) {
+            break;
+        }
+        return report.Fail(
+            kExitPagerFailed,
+            "No pager answers in cradle " + session.site.id() + ", so nothing was saved. " +
+                outcome.details + " Seat the pager properly and try again" +
+                (options.settingsOutput ? "." : ", or save what was read with --force."));
+    case TransferResult::PassesDiffer:
+        return report.Fail(kExitPagerFailed, "The pager read differently twice, so nothing was "
+                                             "saved. " +
+                                                 outcome.details +
+                                                 " Reseat the pager and try again.");
+    default:
+        return report.Fail(ExitStatusOf(outcome),
+                           TransferFailureText(outcome, "Nothing was saved."));
+    }
+    SaveImageOutput(options.output, context.image);
+    const bool identified = outcome.ok();
+    if (options.settingsOutput) {
+        SaveTextOutput(*options.settingsOutput,
+                       SettingsToJson(context.settings, mode).dump(2) + "\n");
+    }
+    report.Set("output", options.output);
+    if (identified) {
+        report.Set("pager", SeatOfMode(mode));
+        report.Set("serialNumber", TrimmedSerial(context.settings.serialNumber));
+        return report.Done("Read the " + SeatOfMode(mode) + " in " + session.site.id() + " (" +
+                           SerialForMessage(context.settings) + ") into " + options.output + ".");
+    }
+    report.Set("pager", "no pager");
+    return report.Done("Saved what cradle " + session.site.id() + " answered into " +
+                       options.output + ", although it names no pager. " + outcome.details);
+}
+
+int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
+    CommandReport report("write", options.json);
+    PagerInput input = LoadPagerInput(options.input, options.mode, options.repair);
+    CommandSession session(options, interrupts);
+    ProgrammerContext& context = session.site.context();
+    report.Set("cradle", session.site.id());
+
+    std::optional<std::filesystem::path> backup;
+    std::optional<std::uint8_t> pagerMode;
+    if (!options.noBackup) {
+        const std::filesystem::path folder =
+            options.backupDir ? std::filesystem::path(*options.backupDir) : DefaultBackupFolder();
+        const TransferOutcome read = session.Read();
+        if (!read.ok() && read.result != TransferResult::NoPager) {
+            return report.Fail(ExitStatusOf(read),
+                               "The pager could not be backed up, so nothing was written. " +
+                                   TransferFailureText(read, "") +
+                                   " To write without a backup, add --no-backup.");
+        }
+        if (read.ok()) {
+            pagerMode = context.state.programmingMode.load();
+        }
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        backup = BackupPath(folder, read.ok() ? context.settings.serialNumber : std::string());
+        if (FileError saveError = SaveImageFile(*backup, context.image)) {
+            return report.Fail(kExitBadInput, "The backup could not be saved, so nothing was "
+                                              "written: " +
+                                                  *saveError +
+                                                  ". Choose another folder with --backup-dir.");
+        }
+        report.Set("backup", backup->string());
+        std::fprintf(stderr, "Backup of the pager: %s\n", backup->c_str());
+    } else if (!input.mode) {
+        const CradleSite::Seat seat = session.site.Identify();
+        if (seat == CradleSite::Seat::V1 || seat == CradleSite::Seat::V2) {
+            pagerMode = seat == CradleSite::Seat::V1 ? kModeV1 : kModeV2;
+        } else if (seat == CradleSite::Seat::NoAnswer) {
+            return report.Fail(kExitNoCradle, "Cradle " + session.site.id() +
+                                                  " does not answer. Check the cable, then try "
+                                                  "again. Nothing was written.");
+        }
+    }
+
+    WriteJob job = BuildWriteJob(input, pagerMode, options.writeSerialNumber);
+    if (!job.repair && pagerMode && *pagerMode != job.mode) {
+        return report.Fail(kExitPagerFailed,
+                           "Nothing was written: the pager in " + session.site.id() + " is a " +
+                               SeatOfMode(*pagerMode) + ", but " + options.input + " is for " +
+                               GenerationName(job.mode) + " pagers.");
+    }
+    const std::uint32_t blocks = WriteBlockCount(job.writeSerialNumber);
+    session.policy.SetWriting(true);
+    session.progress.Begin(job.repair ? "Repairing" : "Writing", blocks);
+    const TransferOutcome written = WritePager(context, session.host, job);
+    session.progress.End();
+    session.policy.SetWriting(false);
+    report.Set("blocksWritten", written.blocksWritten);
+
+    if (!written.ok()) {
+        std::string state;
+        if (written.result == TransferResult::OtherGeneration ||
+            written.result == TransferResult::NoPager ||
+            written.result == TransferResult::CapcodeRefused || written.blocksWritten == 0) {
+            state = "Nothing was written.";
+        } else {
+            state = "The pager is partly written (" + BlocksText(written.blocksWritten, blocks) +
+                    ")" +
+                    (backup ? "; its previous contents are in " + backup->string() +
+                                  " (write them back with: pager-cradle write " + backup->string() +
+                                  " -c " + session.site.id() + ")."
+                            : "; write it again.");
+        }
+        if (written.result == TransferResult::OtherGeneration) {
+            return report.Fail(kExitPagerFailed, "Nothing was written: " + written.details + " " +
+                                                     options.input + " is for " +
+                                                     GenerationName(job.mode) + " pagers.");
+        }
+        if (written.result == TransferResult::Stopped) {
+            return report.Fail(kExitInterrupted, "Stopped at once. " + state);
+        }
+        return report.Fail(ExitStatusOf(written), TransferFailureText(written, state));
+    }
+    if (options.noVerify) {
+        report.Set("verified", false);
+        return report.Done("Wrote " + options.input + " to the " + SeatOfMode(job.mode) + " in " +
+                           session.site.id() + " (" + BlocksText(blocks, blocks) +
+                           ", not read back).");
+    }
+    session.progress.Begin("Verifying", kReadPassBlocks);
+    const TransferOutcome verified = VerifyWritten(context, session.host, job);
+    session.progress.End();
+    report.Set("verified", verified.ok());
+    if (!verified.ok()) {
+        const std::string state = "The write itself went through (every block was echoed).";
+        if (verified.result == TransferResult::Stopped) {
+            return report.Fail(kExitInterrupted, "Stopped before the read-back ended. " + state);
+        }
+        return report.Fail(ExitStatusOf(verified), TransferFailureText(verified, state));
+    }
+    return report.Done("Wrote " + options.input + " to the " + SeatOfMode(job.mode) + " in " +
+                       session.site.id() + " and read it back: it holds what was written.");
+}
+
+int VerifyCommand(const VerifyOptions& options, InterruptWatch& interrupts) {
+    CommandReport report("verify", options.json);
+    PagerInput input = LoadPagerInput(options.input, options.mode, std::nullopt);
+    CommandSession session(options, interrupts);
+    report.Set("cradle", session.site.id());
+    const TransferOutcome outcome = session.Read();
+    if (!outcome.ok()) {
+        return report.Fail(ExitStatusOf(outcome), TransferFailureText(outcome, ""));
+    }
+    ProgrammerContext& context = session.site.context();
+    const std::uint8_t pagerMode = context.state.programmingMode.load();
+    const std::vector<std::string> differences =
+        PagerDifferences(input, context.image, pagerMode, options.writeSerialNumber);
+    report.Set("differences", differences);
+    if (differences.empty()) {
+        return report.Done("The " + SeatOfMode(pagerMode) + " in " + session.site.id() +
+                           " holds what " + options.input + " says.");
+    }
+    for (const std::string& line : differences) {
+        std::cout << line << '\n';
+    }
+    return report.Fail(kExitPagerFailed, std::to_string(differences.size()) + " difference" +
+                                             (differences.size() == 1 ? "" : "s") + " between " +
+                                             options.input + " and the pager in " +
+                                             session.site.id() + " (listed as " + options.input +
+                                             " value -> pager value).");
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "InterruptWatch.h"
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+// The exit statuses of pager-cradle.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitPagerFailed = 1; // read or write error, difference, refused pager
+inline constexpr int kExitBadInput = 2;    // bad input or usage
+inline constexpr int kExitNoCradle = 3;    // no cradle, no permission, in use, link failed
+inline constexpr int kExitInterrupted = 130;
+
+// Ends a command before any transfer, with its exit status and what to tell the user.
+struct CommandError : std::runtime_error {
+    CommandError(int exitStatus, const std::string& message)
+        : std::runtime_error(message), status(exitStatus) {}
+    int status;
+};
+
+struct CommonOptions {
+    std::optional<std::string> cradle; // -c ID
+    bool quiet = false;
+    bool json = false;
+};
+
+struct ReadOptions : CommonOptions {
+    std::string output;
+    std::optional<std::string> settingsOutput;
+    bool force = false;
+};
+
+struct WriteOptions : CommonOptions {
+    std::string input;
+    std::optional<std::string> mode;   // "v1" or "v2"
+    std::optional<std::string> repair; // "v1" or "v2"
+    bool writeSerialNumber = false;
+    std::optional<std::string> backupDir;
+    bool noBackup = false;
+    bool noVerify = false;
+};
+
+struct VerifyOptions : CommonOptions {
+    std::string input;
+    std::optional<std::string> mode;
+    bool writeSerialNumber = false;
+};
+
+// Each returns the exit status, having told the user what happened.
+int ListCommand(bool json);
+int ReadCommand(const ReadOptions& options, InterruptWatch& interrupts);
+int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts);
+int VerifyCommand(const VerifyOptions& options, InterruptWatch& interrupts);

@@ -1,0 +1,93 @@
+#include "CradleCommands.h"
+#include "InterruptWatch.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+
+// pager-cradle: read, write and verify pagers in cradles from the command line, with the same
+// procedures as the window.
+int main(int argc, char** argv) {
+    // Before any other thread exists, so every later thread leaves Ctrl-C to the watch.
+    InterruptWatch interrupts;
+
+    CLI::App app{"Read, write and verify pagers in programming cradles."};
+    app.require_subcommand(1);
+    app.footer("Exit status: 0 done, 1 the pager operation failed, 2 bad input or usage, "
+               "3 no cradle, no permission or the link failed, 130 stopped by Ctrl-C.");
+
+    const auto addCommon = [](CLI::App* command, CommonOptions& options) {
+        command->add_option("-c,--cradle", options.cradle,
+                            "cradle id as pager-cradle list shows it (default: the only one)");
+        command->add_flag("-q,--quiet", options.quiet, "no progress bar");
+        command->add_flag("--json", options.json, "print the outcome as one JSON object");
+    };
+    const auto modeCheck = CLI::IsMember({"v1", "v2"});
+
+    bool listJson = false;
+    CLI::App* list = app.add_subcommand("list", "list the cradles and what sits in them");
+    list->add_flag("--json", listJson, "print a JSON array");
+
+    ReadOptions read;
+    CLI::App* readCommand = app.add_subcommand("read", "read a pager into an image file");
+    addCommon(readCommand, read);
+    readCommand->add_option("-o,--output", read.output, "image file to write")->required();
+    readCommand->add_option("--settings", read.settingsOutput,
+                            "also write the decoded settings as JSON");
+    readCommand->add_flag("--force", read.force,
+                          "save the image even when it names no pager generation");
+
+    WriteOptions write;
+    CLI::App* writeCommand =
+        app.add_subcommand("write", "write an image or settings file to a pager");
+    addCommon(writeCommand, write);
+    writeCommand->add_option("INPUT", write.input, "image (.sav) or settings (.json)")->required();
+    writeCommand->add_option("--mode", write.mode, "generation of a settings file: v1 or v2")
+        ->check(modeCheck);
+    writeCommand->add_flag("--serial", write.writeSerialNumber,
+                           "also write the serial number block");
+    CLI::Option* backupDir =
+        writeCommand->add_option("--backup-dir", write.backupDir,
+                                 "folder of the backup made before writing (default "
+                                 "~/.local/state/pager-programmer/backups)");
+    writeCommand->add_flag("--no-backup", write.noBackup, "write without reading a backup first")
+        ->excludes(backupDir);
+    writeCommand->add_flag("--no-verify", write.noVerify, "do not read the pager back afterwards");
+    writeCommand
+        ->add_option("--repair", write.repair,
+                     "v1 or v2: write whatever the pager's identity says, with this identity")
+        ->check(modeCheck);
+
+    VerifyOptions verify;
+    CLI::App* verifyCommand =
+        app.add_subcommand("verify", "compare a pager with an image or settings file");
+    addCommon(verifyCommand, verify);
+    verifyCommand->add_option("INPUT", verify.input, "image (.sav) or settings (.json)")
+        ->required();
+    verifyCommand->add_option("--mode", verify.mode, "generation of a settings file: v1 or v2")
+        ->check(modeCheck);
+    verifyCommand->add_flag("--serial", verify.writeSerialNumber,
+                            "also compare the serial number block");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? kExitDone : kExitBadInput;
+    }
+
+    try {
+        if (list->parsed()) {
+            return ListCommand(listJson);
+        }
+        if (readCommand->parsed()) {
+            return ReadCommand(read, interrupts);
+        }
+        if (writeCommand->parsed()) {
+            return WriteCommand(write, interrupts);
+        }
+        return VerifyCommand(verify, interrupts);
+    } catch (const CommandError& e) {
+        std::fprintf(stderr, "pager-cradle: %s\n", e.what());
+        return e.status;
+    }
+}

@@ -136,8 +136,8 @@ struct CommandSession {
         host.onBlock = [this] { progress.Block(); };
     }
 
-    TransferOutcome Read() {
-        progress.Begin("Reading", 2 * kReadPassBlocks);
+    TransferOutcome Read(const std::string& step = "Reading") {
+        progress.Begin(step, 2 * kReadPassBlocks);
         TransferOutcome outcome = ReadPager(site.context(), host);
         progress.End();
         return outcome;
@@ -323,7 +323,10 @@ int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
     if (!options.noBackup) {
         const std::filesystem::path folder =
             options.backupDir ? std::filesystem::path(*options.backupDir) : DefaultBackupFolder();
-        const TransferOutcome read = session.Read();
+        const TransferOutcome read = session.Read("Backing up");
+        if (read.result == TransferResult::Stopped) {
+            return report.Fail(kExitInterrupted, "Stopped while backing up: nothing was written.");
+        }
         if (!read.ok() && read.result != TransferResult::NoPager) {
             return report.Fail(ExitStatusOf(read),
                                "The pager could not be backed up, so nothing was written. " +

@@ -1,5 +1,6 @@
 #include "ui/pages/GeneralPage.h"
 
+#include "programming/CapcodeIncrement.h"
 #include "programming/ProgrammerContext.h"
 #include "ui/pages/ChangeSerialPasswordDialog.h"
 #include "ui/pages/RepairPagerDialog.h"
@@ -28,23 +29,12 @@ constexpr const char* kPasswordErrorText = "Password error !";
 const QLatin1String kAdvancedAccessCode("techmod417");
 const QLatin1String kSerialAccessCode("techmod952");
 
-// The lowest capcode a pager takes; 0 marks a row that is not in use.
-constexpr std::uint32_t kLowestCapcode = 8;
 // A capcode's frame is its three low bits.
 constexpr std::uint32_t kFrames = 8;
 
-// The "Auto Increment" list, in item order.
-struct IncrementStep {
-    const char* item;
-    int delta;
-};
-constexpr IncrementStep kIncrementSteps[] = {
-    {"0", 0}, {"+8", 8}, {"-8", -8}, {"+1", 1}, {"-1", -1},
-};
-
 QStringList IncrementStepItems() {
     QStringList items;
-    for (const IncrementStep& step : kIncrementSteps) {
+    for (const AutoIncrementStep& step : kAutoIncrementSteps) {
         items << QLatin1String(step.item);
     }
     return items;
@@ -302,18 +292,13 @@ void CInputCapcode::incrementCapcodes() {
         if (!controls.enable->isChecked()) {
             continue;
         }
-        std::uint8_t index = ListIndexOf(controls.step);
-        if (index >= std::size(kIncrementSteps)) {
-            index = 0;
-        }
+        const std::uint8_t index = UsableIncrementStep(ListIndexOf(controls.step));
         {
             // The button may be pressed while a worker runs and reads the settings.
             std::lock_guard lock(context().dataMutex);
             settings().autoIncrementStep[row] = index;
         }
-        const std::int64_t advanced =
-            static_cast<std::int64_t>(NumberOf(controls.capcode)) + kIncrementSteps[index].delta;
-        const std::int64_t capcode = std::max<std::int64_t>(advanced, kLowestCapcode);
+        const std::uint64_t capcode = IncrementCapcode(NumberOf(controls.capcode), index).capcode;
         // The row's change check refuses a result beyond the largest capcode.
         controls.capcode->setText(QString::number(capcode));
     }

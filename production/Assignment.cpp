@@ -1,0 +1,55 @@
+#include "production/Assignment.h"
+
+#include "image/SettingsJson.h"
+#include "production/Sha256.h"
+
+PagerSettings ApplyAssignment(const PagerSettings& templateSettings, const Assignment& assignment) {
+    PagerSettings settings = templateSettings;
+    if (assignment.serialNumber) {
+        settings.serialNumber = *assignment.serialNumber;
+    }
+    for (std::size_t row = 0; row < assignment.capcodes.size(); ++row) {
+        if (assignment.capcodes[row]) {
+            settings.capcodes[row] = *assignment.capcodes[row];
+            settings.capcodeEnabled[row] = 1;
+        }
+    }
+    return settings;
+}
+
+std::vector<std::uint32_t> AssignedCapcodes(const Assignment& assignment) {
+    std::vector<std::uint32_t> capcodes;
+    for (const auto& capcode : assignment.capcodes) {
+        if (capcode) {
+            capcodes.push_back(*capcode);
+        }
+    }
+    return capcodes;
+}
+
+std::vector<std::uint32_t> EnabledCapcodes(const PagerSettings& settings) {
+    std::vector<std::uint32_t> capcodes;
+    for (std::size_t row = 0; row < settings.capcodes.size(); ++row) {
+        if (settings.capcodeEnabled[row]) {
+            capcodes.push_back(settings.capcodes[row]);
+        }
+    }
+    return capcodes;
+}
+
+std::string BatchKey(const PagerSettings& templateSettings, std::uint8_t mode,
+                     const std::vector<Assignment>& assignments) {
+    nlohmann::json numbering = nlohmann::json::array();
+    for (const Assignment& assignment : assignments) {
+        nlohmann::json capcodes = nlohmann::json::array();
+        for (const auto& capcode : assignment.capcodes) {
+            capcodes.push_back(capcode ? nlohmann::json(*capcode) : nlohmann::json());
+        }
+        // The serial's bytes as ISO-8859-1 text, so that any byte makes valid JSON.
+        numbering.push_back(nlohmann::json::array(
+            {assignment.serialNumber ? nlohmann::json(Latin1ToUtf8(*assignment.serialNumber))
+                                     : nlohmann::json(),
+             capcodes}));
+    }
+    return Sha256Hex(SettingsToJson(templateSettings, mode).dump() + '\n' + numbering.dump());
+}

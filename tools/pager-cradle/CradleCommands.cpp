@@ -10,6 +10,7 @@
 #include "image/SettingsJson.h"
 #include "production/CradleDirectory.h"
 #include "production/CradleSite.h"
+#include "production/PagerBackup.h"
 #include "programming/CommandHost.h"
 #include "programming/PagerJobs.h"
 
@@ -163,43 +164,15 @@ std::string SerialForMessage(const PagerSettings& settings) {
     return serial.empty() ? "no serial number" : "serial " + serial;
 }
 
-// The default folder of backups: $XDG_STATE_HOME/pager-programmer/backups.
-std::filesystem::path DefaultBackupFolder() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state != nullptr && state[0] == '/') {
-        return std::filesystem::path(state) / "pager-programmer" / "backups";
+std::filesystem::path BackupFolder(const std::optional<std::string>& chosen) {
+    if (chosen) {
+        return *chosen;
     }
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0') {
-        throw CommandError(kExitBadInput,
-                           "Neither XDG_STATE_HOME nor HOME is set: give the backup folder with "
-                           "--backup-dir DIR.");
+    if (std::optional<std::filesystem::path> folder = DefaultBackupFolder()) {
+        return *folder;
     }
-    return std::filesystem::path(home) / ".local" / "state" / "pager-programmer" / "backups";
-}
-
-// "<serial>-<YYYYMMDD-HHMMSS>.sav", with anything that does not belong in a file name
-// replaced; a name already taken gets a number.
-std::filesystem::path BackupPath(const std::filesystem::path& folder, const std::string& serial) {
-    std::string name;
-    for (const char c : TrimmedSerial(serial)) {
-        const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
-                           (c >= 'a' && c <= 'z') || c == '-' || c == '_' || c == '.';
-        name += plain ? c : '_';
-    }
-    if (name.empty() || name.front() == '.') {
-        name = "no-serial" + name;
-    }
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "-%Y%m%d-%H%M%S", &local);
-    std::filesystem::path path = folder / (name + stamp + ".sav");
-    for (int n = 2; std::filesystem::exists(path); ++n) {
-        path = folder / (name + stamp + "-" + std::to_string(n) + ".sav");
-    }
-    return path;
+    throw CommandError(kExitBadInput, "Neither XDG_STATE_HOME nor HOME is set: give the backup "
+                                      "folder with --backup-dir DIR.");
 }
 
 std::string BlocksText(std::uint32_t written, std::uint32_t total) {
@@ -321,8 +294,7 @@ int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
     std::optional<std::filesystem::path> backup;
     std::optional<std::uint8_t> pagerMode;
     if (!options.noBackup) {
-        const std::filesystem::path folder =
-            options.backupDir ? std::filesystem::path(*options.backupDir) : DefaultBackupFolder();
+        const std::filesystem::path folder = BackupFolder(options.backupDir);
         const TransferOutcome read = session.Read("Backing up");
         if (read.result == TransferResult::Stopped) {
             return report.Fail(kExitInterrupted, "Stopped while backing up: nothing was written.");

@@ -1,3 +1,4 @@
+#include "BatchCommand.h"
 #include "CradleCommands.h"
 #include "InterruptWatch.h"
 
@@ -69,6 +70,47 @@ int main(int argc, char** argv) {
     verifyCommand->add_flag("--serial", verify.writeSerialNumber,
                             "also compare the serial number block");
 
+    BatchCommandOptions batch;
+    CLI::App* batchCommand = app.add_subcommand(
+        "batch", "program many pagers over several cradles, recorded in a journal");
+    batchCommand->add_option("TEMPLATE", batch.templatePath, "image (.sav) or settings (.json)")
+        ->required();
+    batchCommand->add_option("--journal", batch.journalPath, "SQLite journal of every attempt")
+        ->required();
+    CLI::Option* assignments = batchCommand->add_option(
+        "--assignments", batch.assignments,
+        "CSV list: a header naming serial and capcode1..capcode8, a row per pager");
+    batchCommand
+        ->add_option("--count", batch.count,
+                     "N pagers numbered from the template's own, as the window advances them")
+        ->excludes(assignments)
+        ->check(CLI::PositiveNumber);
+    batchCommand->add_option("--cradles", batch.cradles, "all (default) or ID,ID,...");
+    batchCommand->add_option("--mode", batch.mode, "generation of a settings template: v1 or v2")
+        ->check(modeCheck);
+    batchCommand->add_flag("--auto", batch.automatic,
+                           "hands-free: program each pager seated, until the batch is done");
+    batchCommand->add_flag("--no-verify", batch.noVerify, "do not read the pagers back");
+    batchCommand->add_option("--backup-dir", batch.backupDir,
+                             "back up every pager into this folder before writing it");
+    batchCommand->add_flag("--allow-reused-capcodes", batch.allowReusedCapcodes,
+                           "hand out capcodes the journal knows as programmed");
+    batchCommand->add_flag("--retry-interrupted", batch.retryInterrupted,
+                           "hand out again the numbers of pagers interrupted mid-write");
+    batchCommand
+        ->add_option("--attempts", batch.attempts,
+                     "writes tried on one seated pager before asking for the next")
+        ->check(CLI::Range(1, 1000));
+    batchCommand->add_flag("-q,--quiet", batch.quiet, "no live display, one line per event");
+    batchCommand->add_flag("--json", batch.json, "print events as JSON lines");
+
+    JournalCommandOptions journal;
+    CLI::App* journalCommand = app.add_subcommand("journal", "list or export a batch journal");
+    journalCommand->add_option("JOURNAL", journal.journalPath, "the journal")->required();
+    journalCommand->add_flag("--csv", journal.csv, "CSV for a spreadsheet");
+    journalCommand->add_option("--serial", journal.serialNumber, "only this serial number");
+    journalCommand->add_option("--capcode", journal.capcode, "only pagers with this capcode");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -85,7 +127,13 @@ int main(int argc, char** argv) {
         if (writeCommand->parsed()) {
             return WriteCommand(write, interrupts);
         }
-        return VerifyCommand(verify, interrupts);
+        if (verifyCommand->parsed()) {
+            return VerifyCommand(verify, interrupts);
+        }
+        if (batchCommand->parsed()) {
+            return BatchCommand(batch, interrupts);
+        }
+        return JournalCommand(journal);
     } catch (const CommandError& e) {
         std::fprintf(stderr, "pager-cradle: %s\n", e.what());
         return e.status;

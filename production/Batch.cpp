@@ -1,0 +1,462 @@
+#include "production/Batch.h"
+
+#include "image/ImageFiles.h"
+#include "image/ProgramState.h"
+#include "production/PagerBackup.h"
+#include "production/Sha256.h"
+#include "programming/CommandHost.h"
+#include "programming/PagerJobs.h"
+
+#include <thread>
+
+const char* ActivityText(SiteActivity activity) {
+    switch (activity) {
+    case SiteActivity::WaitingForCradle:
+        return "waiting for the cradle";
+    case SiteActivity::WaitingForPager:
+        return "waiting for a pager";
+    case SiteActivity::BackingUp:
+        return "backing up";
+    case SiteActivity::Writing:
+        return "writing";
+    case SiteActivity::Verifying:
+        return "verifying";
+    case SiteActivity::WaitingForRemoval:
+        return "take the pager out";
+    case SiteActivity::Finished:
+        break;
+    }
+    return "finished";
+}
+
+namespace {
+
+std::string WithoutAligningBlanks(const std::string& serial) {
+    const std::size_t first = serial.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : serial.substr(first);
+}
+
+const char* GenerationName(std::uint8_t mode) {
+    return mode == kModeV1 ? "V1" : "V2";
+}
+
+} // namespace
+
+// One cradle of the batch and the thread that programs the pagers seated in it.
+class Batch::Site {
+public:
+    Site(Batch& batch, std::unique_ptr<CradleSite> cradle)
+        : batch_(batch), cradle_(std::move(cradle)), host_(cradle_->context()) {
+        view_.cradle = cradle_->id();
+        host_.onBlock = [this] {
+            ++view_.blocksDone;
+            Publish();
+        };
+    }
+
+    void Start() {
+        thread_ = std::thread([this] {
+            if (batch_.options_.automatic) {
+                RunHandsFree();
+            } else {
+                RunRound();
+            }
+            Show(SiteActivity::Finished);
+        });
+    }
+    void Join() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    void StopNow() { cradle_->context().stopRequested.store(true); }
+
+private:
+    enum class PagerEnd { Programmed, Failed, CradleLost, Refused, WrongGeneration, Stopped, None };
+
+    void RunHandsFree() {
+        while (!Over()) {
+            const std::optional<std::uint8_t> generation = WaitForSeatedPager();
+            if (!generation) {
+                return;
+            }
+            ProgramSeatedPager(*generation);
+            WaitForRemoval();
+        }
+    }
+
+    void RunRound() {
+        if (!OpenCradle()) {
+            batch_.listener_.Notice(cradle_->id(), "the cradle cannot be opened: skipped");
+            return;
+        }
+        if (const std::optional<std::uint8_t> generation = SeatedGeneration()) {
+            ProgramSeatedPager(*generation);
+        } else {
+            batch_.listener_.Notice(cradle_->id(), "no pager in the cradle: skipped");
+        }
+    }
+
+    // Nothing more to do: the batch stops, or every assignment is ended.
+    bool Over() const { return batch_.stopTaking_.load() || batch_.queue_.Finished(); }
+
+    // Sleeps between polls; false once the batch stops taking pagers.
+    bool Pause() {
+        const auto until = std::chrono::steady_clock::now() + batch_.options_.pollInterval;
+        while (std::chrono::steady_clock::now() < until) {
+            if (batch_.stopTaking_.load()) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+
+    bool OpenCradle() { return cradle_->Open() == CradleSite::Access::Open; }
+
+    // Waits, without limit, for the same cradle to be there again.
+    bool WaitForCradle() {
+        bool announced = false;
+        while (!OpenCradle()) {
+            if (!announced) {
+                Show(SiteActivity::WaitingForCradle);
+                batch_.listener_.Notice(cradle_->id(), "the cradle is gone; waiting for it");
+                announced = true;
+            }
+            if (!Pause()) {
+                return false;
+            }
+        }
+        if (announced) {
+            batch_.listener_.Notice(cradle_->id(), "the cradle is back");
+        }
+        return true;
+    }
+
+    std::optional<std::uint8_t> SeatedGeneration() {
+        switch (cradle_->Identify()) {
+        case CradleSite::Seat::V1:
+            return kModeV1;
+        case CradleSite::Seat::V2:
+            return kModeV2;
+        default:
+            return std::nullopt;
+        }
+    }
+
+    // A pager counts as seated when two polls a poll interval apart find the same identity.
+    std::optional<std::uint8_t> WaitForSeatedPager() {
+        Show(SiteActivity::WaitingForPager);
+        std::optional<std::uint8_t> previous;
+        while (!Over()) {
+            if (!WaitForCradle()) {
+                return std::nullopt;
+            }
+            Show(SiteActivity::WaitingForPager);
+            const std::optional<std::uint8_t> seen = SeatedGeneration();
+            if (seen && seen == previous) {
+                return seen;
+            }
+            previous = seen;
+            if (!Pause()) {
+                return std::nullopt;
+            }
+        }
+        return std::nullopt;
+    }
+
+    void WaitForRemoval() {
+        Show(SiteActivity::WaitingForRemoval);
+        while (!batch_.stopTaking_.load() && !batch_.queue_.Finished()) {
+            if (!WaitForCradle()) {
+                return;
+            }
+            Show(SiteActivity::WaitingForRemoval);
+            if (cradle_->Identify() == CradleSite::Seat::Empty) {
+                return;
+            }
+            if (!Pause()) {
+                return;
+            }
+        }
+    }
+
+    // Programs the pager in the cradle with the next assignment, trying again (with the
+    // assignment then first in line) after a failure, up to the attempts allowed.
+    void ProgramSeatedPager(std::uint8_t generation) {
+        for (int attempt = 0; attempt < batch_.options_.attemptsPerPager;) {
+            if (batch_.stopTaking_.load()) {
+                return;
+            }
+            const std::optional<std::size_t> assignment = TakeAssignment();
+            if (!assignment) {
+                return;
+            }
+            switch (Attempt(generation, *assignment)) {
+            case PagerEnd::Refused:
+                continue; // the pager is still blank; the next assignment may do
+            case PagerEnd::Programmed:
+            case PagerEnd::WrongGeneration:
+            case PagerEnd::Stopped:
+            case PagerEnd::None:
+                return;
+            case PagerEnd::CradleLost:
+                if (!WaitForCradle()) {
+                    return;
+                }
+                if (const std::optional<std::uint8_t> seen = SeatedGeneration()) {
+                    generation = *seen;
+                } else {
+                    return;
+                }
+                break;
+            case PagerEnd::Failed:
+                break;
+            }
+            ++attempt;
+        }
+        batch_.listener_.Notice(
+            cradle_->id(), "the pager failed " + std::to_string(batch_.options_.attemptsPerPager) +
+                               " times: take it out");
+    }
+
+    std::optional<std::size_t> TakeAssignment() {
+        while (!batch_.stopTaking_.load()) {
+            if (std::optional<std::size_t> assignment =
+                    batch_.queue_.Take(batch_.options_.pollInterval)) {
+                return assignment;
+            }
+            if (batch_.queue_.Finished()) {
+                return std::nullopt;
+            }
+        }
+        return std::nullopt;
+    }
+
+    PagerEnd Attempt(std::uint8_t generation, std::size_t assignment) {
+        const Assignment& numbers = batch_.assignments_[assignment];
+        PagerSettings settings;
+        const PagerImage image =
+            PagerImageFor(batch_.template_, numbers, generation, CurrentLocalTime(), &settings);
+        PagerRecord record{cradle_->id(),
+                           assignment,
+                           AttemptOutcome::Failed,
+                           {},
+                           generation,
+                           WithoutAligningBlanks(settings.serialNumber),
+                           EnabledCapcodes(settings)};
+        view_.serialNumber = record.serialNumber;
+        view_.capcode =
+            record.capcodes.empty() ? std::nullopt : std::optional(record.capcodes.front());
+        try {
+            if (std::optional<std::string> reused = ReusedCapcode(numbers)) {
+                Refuse(record, *reused);
+                batch_.queue_.Refused(assignment);
+                return PagerEnd::Refused;
+            }
+            if (batch_.template_.mode && *batch_.template_.mode != generation) {
+                Refuse(record, std::string("the template is for ") +
+                                   GenerationName(*batch_.template_.mode) + " pagers; this is a " +
+                                   GenerationName(generation) + " pager");
+                batch_.queue_.Failed(assignment);
+                return PagerEnd::WrongGeneration;
+            }
+            if (std::optional<std::string> problem = BackUp()) {
+                Refuse(record, *problem);
+                batch_.queue_.Failed(assignment);
+                return PagerEnd::Failed;
+            }
+            const std::int64_t attempt = batch_.journal_.BeginAttempt(
+                {batch_.batchId_, assignment, cradle_->id(), generation, settings.serialNumber,
+                 record.capcodes, Sha256Hex(std::span<const std::uint8_t>(image))});
+            const TransferOutcome outcome = WriteAndVerify(image, generation);
+            if (outcome.result == TransferResult::LinkFailed) {
+                cradle_->Close();
+            }
+            return Record(attempt, outcome, record);
+        } catch (const JournalError& error) {
+            batch_.JournalFailed(error.what());
+            batch_.queue_.Interrupted(assignment);
+            return PagerEnd::Stopped;
+        }
+    }
+
+    std::optional<std::string> ReusedCapcode(const Assignment& numbers) {
+        if (batch_.options_.allowReusedCapcodes) {
+            return std::nullopt;
+        }
+        for (const std::uint32_t capcode : AssignedCapcodes(numbers)) {
+            if (batch_.journal_.IsCapcodeProgrammed(capcode)) {
+                return "capcode " + std::to_string(capcode) +
+                       " was programmed into a pager "
+                       "before";
+            }
+        }
+        return std::nullopt;
+    }
+
+    // A pager turned away before anything was written is journaled as a failed attempt.
+    void Refuse(PagerRecord& record, const std::string& reason) {
+        const std::int64_t attempt = batch_.journal_.BeginAttempt({batch_.batchId_,
+                                                                   record.assignment,
+                                                                   record.cradle,
+                                                                   record.mode,
+                                                                   std::string(record.serialNumber),
+                                                                   record.capcodes,
+                                                                   {}});
+        batch_.journal_.CompleteAttempt(attempt, AttemptOutcome::Failed, "refused: " + reason);
+        record.reason = "refused: " + reason;
+        batch_.listener_.PagerEnded(record);
+    }
+
+    // Saves what the pager holds when the batch keeps backups; what went wrong, if anything.
+    std::optional<std::string> BackUp() {
+        if (!batch_.options_.backupFolder) {
+            return std::nullopt;
+        }
+        ProgrammerContext& context = cradle_->context();
+        Begin(SiteActivity::BackingUp, 2 * kReadPassBlocks);
+        const TransferOutcome read = ReadPager(context, host_);
+        if (!read.ok() && read.result != TransferResult::NoPager) {
+            return "no backup could be read: " + read.details;
+        }
+        const std::filesystem::path& folder = *batch_.options_.backupFolder;
+        std::error_code ignored;
+        std::filesystem::create_directories(folder, ignored);
+        const bool named = read.ok();
+        if (FileError error = SaveImageFile(
+                BackupPath(folder, named ? context.settings.serialNumber : std::string()),
+                context.image)) {
+            return "the backup could not be saved: " + *error;
+        }
+        return std::nullopt;
+    }
+
+    TransferOutcome WriteAndVerify(const PagerImage& image, std::uint8_t generation) {
+        ProgrammerContext& context = cradle_->context();
+        WriteJob job;
+        job.image = image;
+        job.mode = generation;
+        job.writeSerialNumber = true;
+        Begin(SiteActivity::Writing, WriteBlockCount(true));
+        TransferOutcome outcome = WritePager(context, host_, job);
+        if (outcome.ok() && batch_.options_.verify) {
+            const std::uint32_t written = outcome.blocksWritten;
+            Begin(SiteActivity::Verifying, kReadPassBlocks);
+            outcome = VerifyWritten(context, host_, job);
+            outcome.blocksWritten = written;
+        }
+        return outcome;
+    }
+
+    PagerEnd Record(std::int64_t attempt, const TransferOutcome& outcome, PagerRecord& record) {
+        Journal& journal = batch_.journal_;
+        if (outcome.ok()) {
+            journal.CompleteAttempt(attempt, AttemptOutcome::Programmed, {});
+            batch_.queue_.Programmed(record.assignment);
+            record.outcome = AttemptOutcome::Programmed;
+            batch_.listener_.PagerEnded(record);
+            return PagerEnd::Programmed;
+        }
+        record.reason = outcome.details.empty() ? "stopped" : outcome.details;
+        if (outcome.result == TransferResult::Stopped) {
+            const std::string reason = "stopped at once; " + std::to_string(outcome.blocksWritten) +
+                                       " of " + std::to_string(WriteBlockCount(true)) +
+                                       " blocks written";
+            journal.MarkInterrupted(attempt, reason);
+            batch_.queue_.Interrupted(record.assignment);
+            record.outcome = AttemptOutcome::Interrupted;
+            record.reason = reason;
+            batch_.listener_.PagerEnded(record);
+            return PagerEnd::Stopped;
+        }
+        journal.CompleteAttempt(attempt, AttemptOutcome::Failed, record.reason);
+        batch_.queue_.Failed(record.assignment);
+        batch_.listener_.PagerEnded(record);
+        return outcome.result == TransferResult::LinkFailed ? PagerEnd::CradleLost
+                                                            : PagerEnd::Failed;
+    }
+
+    void Begin(SiteActivity activity, std::uint32_t blocks) {
+        view_.activity = activity;
+        view_.blocks = blocks;
+        view_.blocksDone = 0;
+        Publish();
+    }
+
+    void Show(SiteActivity activity) {
+        if (view_.activity == activity && view_.blocks == 0) {
+            return;
+        }
+        view_.activity = activity;
+        view_.blocks = 0;
+        view_.blocksDone = 0;
+        if (activity == SiteActivity::WaitingForPager || activity == SiteActivity::Finished) {
+            view_.serialNumber.clear();
+            view_.capcode.reset();
+        }
+        Publish();
+    }
+
+    void Publish() { batch_.listener_.SiteChanged(view_); }
+
+    Batch& batch_;
+    std::unique_ptr<CradleSite> cradle_;
+    CommandHost host_;
+    SiteView view_;
+    std::thread thread_;
+};
+
+Batch::Batch(BatchTemplate batchTemplate, std::vector<Assignment> assignments, Journal& journal,
+             std::int64_t batchId, AssignmentQueue& queue, BatchOptions options,
+             BatchListener& listener)
+    : template_(std::move(batchTemplate)), assignments_(std::move(assignments)), journal_(journal),
+      batchId_(batchId), queue_(queue), options_(std::move(options)), listener_(listener) {}
+
+Batch::~Batch() {
+    StopNow();
+    for (const auto& site : sites_) {
+        site->Join();
+    }
+}
+
+void Batch::AddSite(std::unique_ptr<CradleSite> cradle) {
+    sites_.push_back(std::make_unique<Site>(*this, std::move(cradle)));
+}
+
+void Batch::Run() {
+    for (const auto& site : sites_) {
+        site->Start();
+    }
+    for (const auto& site : sites_) {
+        site->Join();
+    }
+}
+
+void Batch::StopTaking() {
+    stopTaking_.store(true);
+    queue_.Stop();
+}
+
+void Batch::StopNow() {
+    StopTaking();
+    stopNow_.store(true);
+    for (const auto& site : sites_) {
+        site->StopNow();
+    }
+}
+
+std::optional<std::string> Batch::journalFailure() const {
+    std::lock_guard lock(failureMutex_);
+    return journalFailure_;
+}
+
+void Batch::JournalFailed(const std::string& what) {
+    {
+        std::lock_guard lock(failureMutex_);
+        if (!journalFailure_) {
+            journalFailure_ = what;
+        }
+    }
+    StopNow();
+}

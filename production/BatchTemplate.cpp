@@ -1,0 +1,20 @@
+#include "production/BatchTemplate.h"
+
+#include "programming/BlockRegions.h"
+
+PagerImage PagerImageFor(const BatchTemplate& batchTemplate, const Assignment& assignment,
+                         std::uint8_t mode, const std::optional<LocalDateTime>& now,
+                         PagerSettings* encodedSettings) {
+    PagerSettings settings = ApplyAssignment(batchTemplate.settings, assignment);
+    PagerImage encoded{};
+    EncodeImage(settings, mode, now, encoded);
+    PagerImage image{};
+    for (const BlockRegion& region : WrittenRegions(true)) {
+        const auto begin = encoded.begin() + region.start;
+        std::copy(begin, begin + region.blocks * kBlockSize, image.begin() + region.start);
+    }
+    if (encodedSettings != nullptr) {
+        *encodedSettings = std::move(settings);
+    }
+    return image;
+}

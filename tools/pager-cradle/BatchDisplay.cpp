@@ -1,0 +1,222 @@
+#include "BatchDisplay.h"
+
+#include "production/Journal.h"
+
+#include <nlohmann/json.hpp>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+constexpr std::chrono::milliseconds kRedrawInterval{100};
+constexpr int kBarWidth = 20;
+
+std::string Clock() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    return text;
+}
+
+std::string Minutes(double seconds) {
+    const long whole = static_cast<long>(seconds + 0.5);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+    return text;
+}
+
+const char* GenerationName(std::uint8_t mode) {
+    return mode == 0 ? "V1" : "V2";
+}
+
+} // namespace
+
+BatchDisplay::BatchDisplay(Style style, const AssignmentQueue& queue,
+                           std::vector<std::string> cradles)
+    : style_(style), queue_(queue), cradles_(std::move(cradles)),
+      doneAtStart_(queue.Counts().done) {
+    for (const std::string& cradle : cradles_) {
+        sites_[cradle].cradle = cradle;
+    }
+}
+
+BatchDisplay::Style BatchDisplay::ChooseStyle(bool json, bool quiet) {
+    if (json) {
+        return Style::Json;
+    }
+    return !quiet && isatty(STDERR_FILENO) ? Style::Terminal : Style::Lines;
+}
+
+std::string BatchDisplay::SummaryText() const {
+    const QueueCounts counts = queue_.Counts();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    const std::size_t doneNow = counts.done - doneAtStart_;
+    const double perMinute = seconds > 0 ? doneNow * 60.0 / seconds : 0;
+    std::string text = "done " + std::to_string(counts.done) + "/" + std::to_string(counts.total) +
+                       "  failed " + std::to_string(counts.failed) + "  left " +
+                       std::to_string(counts.Left());
+    if (counts.heldBack > 0) {
+        text += "  held back " + std::to_string(counts.heldBack);
+    }
+    if (counts.refused > 0) {
+        text += "  refused " + std::to_string(counts.refused);
+    }
+    char rate[64];
+    std::snprintf(rate, sizeof rate, "  %.1f pagers/min", perMinute);
+    text += rate;
+    if (doneNow > 0 && counts.Left() > 0) {
+        text += "  " + Minutes(seconds / doneNow * counts.Left()) + " left";
+    }
+    return text;
+}
+
+std::string BatchDisplay::SiteLine(const SiteView& view) const {
+    char line[200];
+    std::string bar;
+    if (view.blocks > 0) {
+        const int filled =
+            static_cast<int>(kBarWidth * static_cast<std::uint64_t>(view.blocksDone) / view.blocks);
+        bar = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+              std::string(static_cast<std::size_t>(kBarWidth - filled), '-') + "]";
+    }
+    std::string pager;
+    if (!view.serialNumber.empty()) {
+        pager += "serial " + view.serialNumber;
+    }
+    if (view.capcode) {
+        pager +=
+            (pager.empty() ? "" : "  ") + std::string("capcode ") + std::to_string(*view.capcode);
+    }
+    std::snprintf(line, sizeof line, "%-22s %-22s %-22s %s", view.cradle.c_str(),
+                  ActivityText(view.activity), bar.c_str(), pager.c_str());
+    return line;
+}
+
+void BatchDisplay::ClearLive() {
+    for (std::size_t line = 0; line < liveLines_; ++line) {
+        std::fputs("\033[1A\r\033[K", stderr);
+    }
+    liveLines_ = 0;
+}
+
+void BatchDisplay::Redraw(bool force) {
+    if (style_ != Style::Terminal) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && liveLines_ > 0 && now - drawnAt_ < kRedrawInterval) {
+        return;
+    }
+    drawnAt_ = now;
+    ClearLive();
+    for (const std::string& cradle : cradles_) {
+        std::fprintf(stderr, "%s\n", SiteLine(sites_.at(cradle)).c_str());
+    }
+    std::fprintf(stderr, "%s\n", SummaryText().c_str());
+    liveLines_ = cradles_.size() + 1;
+    std::fflush(stderr);
+}
+
+void BatchDisplay::Log(const std::string& line, const nlohmann::ordered_json& event) {
+    switch (style_) {
+    case Style::Json:
+        std::cout << event.dump() << std::endl;
+        return;
+    case Style::Lines:
+        std::fprintf(stderr, "%s %s\n", Clock().c_str(), line.c_str());
+        return;
+    case Style::Terminal:
+        ClearLive();
+        std::fprintf(stderr, "%s %s\n", Clock().c_str(), line.c_str());
+        Redraw(true);
+        return;
+    }
+}
+
+void BatchDisplay::SiteChanged(const SiteView& view) {
+    std::lock_guard lock(mutex_);
+    SiteView& known = sites_[view.cradle];
+    const bool newActivity = known.activity != view.activity;
+    known = view;
+    if (newActivity && style_ != Style::Terminal && view.activity != SiteActivity::Finished) {
+        std::string line = view.cradle + ": " + ActivityText(view.activity);
+        if (view.activity == SiteActivity::Writing && !view.serialNumber.empty()) {
+            line += " serial " + view.serialNumber;
+        }
+        Log(line, {{"event", "site"},
+                   {"cradle", view.cradle},
+                   {"activity", ActivityText(view.activity)},
+                   {"serialNumber", view.serialNumber}});
+        return;
+    }
+    Redraw(newActivity);
+}
+
+void BatchDisplay::PagerEnded(const PagerRecord& record) {
+    std::lock_guard lock(mutex_);
+    std::string capcodes;
+    for (const std::uint32_t capcode : record.capcodes) {
+        capcodes += (capcodes.empty() ? "" : " ") + std::to_string(capcode);
+    }
+    std::string line = record.cradle + ": pager " + std::to_string(record.assignment + 1) + " " +
+                       std::string(OutcomeName(record.outcome)) + " (" +
+                       GenerationName(record.mode) + ", serial " + record.serialNumber +
+                       ", capcodes " + capcodes + ")";
+    if (!record.reason.empty()) {
+        line += ": " + record.reason;
+    }
+    Log(line, {{"event", "pager"},
+               {"cradle", record.cradle},
+               {"assignment", record.assignment + 1},
+               {"outcome", OutcomeName(record.outcome)},
+               {"generation", GenerationName(record.mode)},
+               {"serialNumber", record.serialNumber},
+               {"capcodes", record.capcodes},
+               {"reason", record.reason}});
+}
+
+void BatchDisplay::Notice(const std::string& cradle, const std::string& text) {
+    std::lock_guard lock(mutex_);
+    Log(cradle + ": " + text, {{"event", "notice"}, {"cradle", cradle}, {"text", text}});
+}
+
+void BatchDisplay::Say(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    if (style_ == Style::Json) {
+        std::cout << nlohmann::ordered_json{{"event", "message"}, {"text", text}}.dump()
+                  << std::endl;
+        return;
+    }
+    ClearLive();
+    std::fprintf(stderr, "%s\n", text.c_str());
+    Redraw(true);
+}
+
+void BatchDisplay::Finish() {
+    std::lock_guard lock(mutex_);
+    const QueueCounts counts = queue_.Counts();
+    if (style_ == Style::Json) {
+        std::cout << nlohmann::ordered_json{{"event", "summary"},
+                                            {"total", counts.total},
+                                            {"done", counts.done},
+                                            {"failed", counts.failed},
+                                            {"left", counts.Left()},
+                                            {"heldBack", counts.heldBack},
+                                            {"refused", counts.refused}}
+                         .dump()
+                  << std::endl;
+        return;
+    }
+    if (style_ == Style::Terminal) {
+        Redraw(true);
+        liveLines_ = 0;
+        return;
+    }
+    std::fprintf(stderr, "%s %s\n", Clock().c_str(), SummaryText().c_str());
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "production/AssignmentQueue.h"
+#include "production/Batch.h"
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// What a batch shows while it runs. On a terminal: a live line per site (cradle, activity,
+// bar, serial number and first capcode) under the log of pagers, and a summary line (done,
+// failed, left, pagers per minute, time left). Otherwise one line per event, or with --json
+// one JSON object per line.
+class BatchDisplay : public BatchListener {
+public:
+    enum class Style { Terminal, Lines, Json };
+
+    BatchDisplay(Style style, const AssignmentQueue& queue, std::vector<std::string> cradles);
+
+    void SiteChanged(const SiteView& view) override;
+    void PagerEnded(const PagerRecord& record) override;
+    void Notice(const std::string& cradle, const std::string& text) override;
+    // A message of the command itself, e.g. the question before the next round.
+    void Say(const std::string& text);
+    // The summary line, for the end of the batch; the live lines are left as they are.
+    void Finish();
+
+    // The terminal style when standard error is a terminal, else plain lines; JSON when asked.
+    static Style ChooseStyle(bool json, bool quiet);
+
+private:
+    std::string SummaryText() const;
+    std::string SiteLine(const SiteView& view) const;
+    void Log(const std::string& line, const nlohmann::ordered_json& event);
+    void Redraw(bool force);
+    void ClearLive();
+
+    const Style style_;
+    const AssignmentQueue& queue_;
+    const std::vector<std::string> cradles_;
+    const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    const std::size_t doneAtStart_;
+    mutable std::mutex mutex_;
+    std::map<std::string, SiteView> sites_;
+    std::size_t liveLines_ = 0;
+    std::chrono::steady_clock::time_point drawnAt_{};
+};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 // A message box as the procedures describe it, without any user-interface library.
 // The stop icon is also what the pages call the error icon.
@@ -9,6 +10,12 @@ enum class MessageButtons { Ok, OkCancel };
 enum class MessageAnswer { Ok, Cancel };
 
 struct MessageRequest {
+    MessageRequest() = default;
+    MessageRequest(std::string text, std::string caption, MessageIcon icon = MessageIcon::None,
+                   MessageButtons buttons = MessageButtons::Ok, std::string details = {})
+        : text(std::move(text)), caption(std::move(caption)), icon(icon), buttons(buttons),
+          details(std::move(details)) {}
+
     std::string text;
     std::string caption;
     MessageIcon icon = MessageIcon::None;

@@ -2,74 +2,31 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-std::string Failure(const char* what, const std::filesystem::path& path, int error) {
-    return std::string(what) + " " + path.string() + ": " + std::strerror(error);
-}
-
-// Closes the descriptor when it goes out of scope.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
+// Follows a chain of symbolic links at the end of the path to the file they name (which need
+// not exist yet), so that a save replaces the file and leaves the links as they are. Returns 0
+// or errno.
+int FollowLinks(const std::filesystem::path& path, std::filesystem::path& target) {
+    constexpr int kMaxLinks = 40; // the kernel's own limit
+    target = path;
+    for (int link = 0; link < kMaxLinks; ++link) {
+        struct stat info {};
+        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return 0; // whatever is wrong with the name, the save reports it
         }
+        std::error_code error;
+        const std::filesystem::path next = std::filesystem::read_symlink(target, error);
+        if (error) {
+            return error.value();
+        }
+        target = next.is_absolute() ? next : target.parent_path() / next;
     }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now and reports the error, which for some file systems is the write's own.
-    int Close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0 ? 0 : errno;
-    }
-
-private:
-    int fd_;
-};
-
-// Reads until the buffer is full or the file ends; returns the count, or -errno.
-ssize_t ReadFully(int fd, std::uint8_t* buffer, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, buffer + done, size - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return -errno;
-        }
-        if (n == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return static_cast<ssize_t>(done);
-}
-
-int WriteFully(int fd, const std::uint8_t* data, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return errno;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return 0;
+    return ELOOP;
 }
 
 // A name beside the target that no other writer in this or another process picks. It does not
@@ -101,18 +58,71 @@ void SyncFolder(const std::filesystem::path& folder) {
     }
 }
 
+// Writes the image into the new temporary file and renames it over the target; returns 0 or
+// errno, and removes the temporary file on failure.
+int ReplaceWithTemporary(FileDescriptor& fd, const std::filesystem::path& temporary,
+                         const std::filesystem::path& target, const struct stat* existing,
+                         const PagerImage& image, bool flush) {
+    // A file that exists keeps its permissions; a new one gets the usual ones.
+    if (existing != nullptr) {
+        ::fchmod(fd.get(), existing->st_mode & 07777);
+    }
+    int error = WriteFully(fd.get(), image.data(), image.size());
+    if (error == 0 && flush && ::fsync(fd.get()) != 0) {
+        error = errno;
+    }
+    const int closeError = fd.Close();
+    if (error == 0) {
+        error = closeError;
+    }
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    if (flush) {
+        SyncFolder(target.parent_path());
+    }
+    return 0;
+}
+
+// Rewrites an existing file through its own descriptor, for a folder that does not let us put
+// a new file beside it. The old bytes are overwritten before the file is cut to the image's
+// length, so a failing write loses as little as it can.
+FileError OverwriteInPlace(const std::filesystem::path& path, const std::filesystem::path& target,
+                           const PagerImage& image, bool flush) {
+    FileDescriptor fd;
+    if (std::optional<std::string> reason = OpenRegularFile(target, O_WRONLY, fd)) {
+        return FileFailure("Cannot save", path, *reason);
+    }
+    int error = WriteFully(fd.get(), image.data(), image.size());
+    if (error == 0 && ::ftruncate(fd.get(), static_cast<off_t>(image.size())) != 0) {
+        error = errno;
+    }
+    if (error == 0 && flush && ::fsync(fd.get()) != 0) {
+        error = errno;
+    }
+    const int closeError = fd.Close();
+    if (error == 0) {
+        error = closeError;
+    }
+    return error == 0 ? FileError() : FileFailure("Cannot save", path, error);
+}
+
 } // namespace
 
 FileError ReadImageFile(const std::filesystem::path& path, PagerImage& image) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) {
-        return Failure("Cannot open", path, errno);
+    FileDescriptor fd;
+    if (std::optional<std::string> reason = OpenRegularFile(path, O_RDONLY, fd)) {
+        return FileFailure("Cannot open", path, *reason);
     }
     // Read into a copy so that a failing read leaves the image untouched.
     PagerImage buffer = image;
     const ssize_t count = ReadFully(fd.get(), buffer.data(), buffer.size());
     if (count < 0) {
-        return Failure("Cannot read", path, static_cast<int>(-count));
+        return FileFailure("Cannot read", path, static_cast<int>(-count));
     }
     image = buffer;
     return std::nullopt;
@@ -122,38 +132,31 @@ FileError SaveImageFile(const std::filesystem::path& path, const PagerImage& ima
                         SaveDurability durability) {
     const bool flush = durability == SaveDurability::Flushed;
     if (path.filename().empty()) {
-        return Failure("Cannot save", path, EISDIR);
+        return FileFailure("Cannot save", path, EISDIR);
+    }
+    std::filesystem::path target;
+    if (const int error = FollowLinks(path, target)) {
+        return FileFailure("Cannot save", path, error);
+    }
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    // Renaming over a pipe or a device would replace it; writing into one could block.
+    if (exists && !S_ISREG(existing.st_mode)) {
+        return FileFailure("Cannot save", path, NotRegularReason(existing.st_mode));
     }
     std::filesystem::path temporary;
-    FileDescriptor fd(OpenTemporary(path, temporary));
+    FileDescriptor fd(OpenTemporary(target, temporary));
     if (!fd.valid()) {
-        return Failure("Cannot save", path, errno);
+        const int error = errno;
+        // A folder we may not write can still hold a file we may.
+        if (exists && (error == EACCES || error == EPERM)) {
+            return OverwriteInPlace(path, target, image, flush);
+        }
+        return FileFailure("Cannot save", path, error);
     }
-    // A file that exists keeps its permissions; a new one gets the usual ones.
-    struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0) {
-        ::fchmod(fd.get(), existing.st_mode & 07777);
-    }
-
-    int error = WriteFully(fd.get(), image.data(), image.size());
-    if (error == 0 && flush && ::fsync(fd.get()) != 0) {
-        error = errno;
-    }
-    const int closeError = fd.Close();
-    if (error == 0) {
-        error = closeError;
-    }
-    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-        return Failure("Cannot save", path, error);
-    }
-    if (flush) {
-        SyncFolder(path.parent_path());
-    }
-    return std::nullopt;
+    const int error =
+        ReplaceWithTemporary(fd, temporary, target, exists ? &existing : nullptr, image, flush);
+    return error == 0 ? FileError() : FileFailure("Cannot save", path, error);
 }
 
 std::filesystem::path WorkingFilePath(const std::string& workingDirectory) {

@@ -1,4 +1,5 @@
-// Image files: reading, atomic saving, the working file and the start-up image.
+// Image files: reading, atomic saving, links and read-only folders, the working file and the
+// start-up image.
 #include "image/ImageFiles.h"
 #include "ImageTestSupport.h"
 #include "image/ImageLoading.h"
@@ -7,8 +8,11 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -80,13 +84,24 @@ TEST_F(ImageFiles, NoTextTranslationOfLineEndsOrEndOfFileBytes) {
 }
 
 TEST_F(ImageFiles, ReadFailuresLeaveTheImageAlone) {
-    for (const fs::path& path : {dir_ / "missing.sav", dir_}) {
+    // The pipe holds a whole image and has a writer, so a reader that takes it does not hang.
+    const fs::path pipe = dir_ / "pipe.sav";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const int writer = ::open(pipe.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_EQ(::write(writer, Pattern(kImageSize).data(), kImageSize), ssize_t(kImageSize));
+    for (const fs::path& path : {dir_ / "missing.sav", dir_, pipe}) {
         PagerImage image = Filled(0x11);
         const FileError error = ReadImageFile(path, image);
         ASSERT_TRUE(error) << path;
         EXPECT_NE(error->find(path.string()), std::string::npos) << *error;
+        EXPECT_EQ(path == dir_ / "missing.sav",
+                  error->find("not a regular file") == std::string::npos)
+            << *error;
         EXPECT_EQ(image, Filled(0x11));
     }
+    std::string text;
+    EXPECT_TRUE(ReadRegularFile(pipe, text));
+    ::close(writer);
 }
 
 TEST_F(ImageFiles, SaveWritesExactlyTheImageAndReplacesTheOldFile) {
@@ -114,6 +129,122 @@ TEST_F(ImageFiles, SaveFailuresReportTheReasonAndLeaveNothingBehind) {
     EXPECT_EQ(Contents(regular), "keep me");
     EXPECT_TRUE(fs::is_directory(dir_ / "folder"));
     EXPECT_EQ(Entries(), 2U);
+}
+
+TEST_F(ImageFiles, SaveThroughLinksReplacesTheirTargetAndKeepsTheLinks) {
+    fs::create_directory(dir_ / "data");
+    const fs::path real = Write("data/real.sav", "old");
+    fs::create_symlink("data/real.sav", dir_ / "link.sav");
+    fs::create_symlink("link.sav", dir_ / "chain.sav");
+    fs::create_symlink("data/new.sav", dir_ / "dangling.sav");
+    const PagerImage first = RandomImage(2);
+    const PagerImage second = RandomImage(3);
+    ASSERT_FALSE(SaveImageFile(dir_ / "chain.sav", first));
+    ASSERT_FALSE(SaveImageFile(dir_ / "dangling.sav", second));
+    for (const char* name : {"link.sav", "chain.sav", "dangling.sav"}) {
+        EXPECT_TRUE(fs::is_symlink(dir_ / name)) << name;
+    }
+    EXPECT_EQ(Contents(real), Bytes(first, 0, kImageSize));
+    EXPECT_EQ(Contents(dir_ / "data/new.sav"), Bytes(second, 0, kImageSize));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "data"), {}), 2);
+
+    fs::create_symlink("loop.sav", dir_ / "loop.sav");
+    const FileError loop = SaveImageFile(dir_ / "loop.sav", first);
+    ASSERT_TRUE(loop);
+    EXPECT_NE(loop->find("loop.sav: "), std::string::npos) << *loop;
+}
+
+TEST_F(ImageFiles, SaveRefusesAPipeAndLeavesItInPlace) {
+    const fs::path pipe = dir_ / "pipe.sav";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    fs::create_symlink("pipe.sav", dir_ / "to-pipe.sav");
+    for (const fs::path& target : {pipe, dir_ / "to-pipe.sav"}) {
+        const FileError error = SaveImageFile(target, Filled(1));
+        ASSERT_TRUE(error) << target;
+        EXPECT_NE(error->find("not a regular file (a named pipe)"), std::string::npos) << *error;
+    }
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_EQ(Entries(), 2U);
+}
+
+// A folder the saver may not add files to, holding a file the saver may write and one it may
+// not. Root may write into any folder, so as root each save runs in a child process that has
+// become "nobody" and owns the writable file.
+class ReadOnlyFolder : public ImageFiles {
+protected:
+    static constexpr uid_t kNobody = 65534;
+
+    void SetUp() override {
+        ImageFiles::SetUp();
+        folder_ = dir_ / "shared";
+        fs::create_directory(folder_);
+        writable_ = Write("shared/image.sav", std::string(9000, 'x'));
+        locked_ = Write("shared/locked.sav", "keep");
+        fs::permissions(locked_, fs::perms::owner_read | fs::perms::group_read);
+        if (::geteuid() == 0) {
+            fs::permissions(dir_, fs::perms::owner_all | fs::perms::others_exec);
+            ASSERT_EQ(::chown(writable_.c_str(), kNobody, kNobody), 0);
+        } else {
+            fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
+        }
+    }
+    void TearDown() override {
+        fs::permissions(folder_, fs::perms::owner_all);
+        ImageFiles::TearDown();
+    }
+
+    FileError Save(const fs::path& target, const PagerImage& image) {
+        if (::geteuid() != 0) {
+            return SaveImageFile(target, image);
+        }
+        int channel[2];
+        if (::pipe(channel) != 0) {
+            return "no pipe";
+        }
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(channel[0]);
+            if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+                ::_exit(2);
+            }
+            const FileError error = SaveImageFile(target, image);
+            const std::string text = error ? *error : "";
+            ::_exit(::write(channel[1], text.data(), text.size()) < 0 || error ? 1 : 0);
+        }
+        ::close(channel[1]);
+        std::string text;
+        char buffer[512];
+        for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(channel[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? FileError() : FileError(text);
+    }
+
+    fs::path folder_;
+    fs::path writable_;
+    fs::path locked_;
+};
+
+TEST_F(ReadOnlyFolder, OverwritesAWritableFileInPlaceAndReportsWhatItCannotSave) {
+    struct stat before {};
+    ASSERT_EQ(::stat(writable_.c_str(), &before), 0);
+    const PagerImage image = RandomImage(4);
+    ASSERT_EQ(Save(writable_, image), std::nullopt);
+    struct stat after {};
+    ASSERT_EQ(::stat(writable_.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(Contents(writable_), Bytes(image, 0, kImageSize)); // the longer file was cut
+
+    for (const fs::path& target : {locked_, folder_ / "new.sav"}) {
+        const FileError error = Save(target, image);
+        ASSERT_TRUE(error) << target;
+        EXPECT_EQ(*error, "Cannot save " + target.string() + ": Permission denied");
+    }
+    EXPECT_EQ(Contents(locked_), "keep");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), {}), 2);
 }
 
 // Lowers the file-size limit so that writes fail part-way, as on a full disk.

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,7 +39,8 @@ protected:
     }
 
     Result Run(const std::vector<std::string>& arguments) {
-        std::string command = Quoted(PAGER_IMAGE_TOOL);
+        // A command that waits on a pipe fails the test instead of hanging it.
+        std::string command = "timeout 20 " + Quoted(PAGER_IMAGE_TOOL);
         for (const std::string& argument : arguments) {
             command += " " + Quoted(argument);
         }
@@ -121,6 +123,8 @@ TEST_F(PagerImageTool, BadInputExitsWithStatusTwoAndLeavesTheOutputAlone) {
     };
     const std::string good = Write("good.json", "{}");
     const std::string image = WriteImage("image.sav", EncodeFor({}, kModeV2));
+    const std::string pipe = Path("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const Case cases[] = {
         {{"encode", Write("a.json", R"({"capcodes": [1,2,3]})")}, "capcodes"},
         {{"encode", Write("b.json", R"({"zoomLevel": 300})")}, "zoomLevel"},
@@ -133,6 +137,8 @@ TEST_F(PagerImageTool, BadInputExitsWithStatusTwoAndLeavesTheOutputAlone) {
         {{"encode", good, "--mode", "v3"}, "--mode"},
         {{"reencode", Path("missing.sav")}, "missing.sav"},
         {{"reencode", Write("odd.sav", "ABCD")}, "odd.sav"},
+        {{"encode", pipe}, "pipe: not a regular file (a named pipe)"},
+        {{"reencode", pipe}, "pipe: not a regular file (a named pipe)"},
     };
     for (const Case& c : cases) {
         const std::string output = Write("out.sav", "previous");

@@ -7,10 +7,7 @@
 #include "image/SettingsJson.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 
 namespace {
 
@@ -50,19 +47,9 @@ std::uint8_t ImageMode(const std::string& path, const PagerImage& image,
 }
 
 std::string ReadTextFile(const std::string& path) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         std::fclose);
-    if (!file) {
-        throw CommandError("Cannot open " + path + ": " + std::strerror(errno));
-    }
     std::string text;
-    char buffer[4096];
-    std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        text.append(buffer, count);
-    }
-    if (std::ferror(file.get())) {
-        throw CommandError("Cannot read " + path + ": " + std::strerror(errno));
+    if (FileError error = ReadRegularFile(path, text)) {
+        throw CommandError(*error);
     }
     return text;
 }

@@ -62,7 +62,7 @@ void SyncFolder(const std::filesystem::path& folder) {
 // errno, and removes the temporary file on failure.
 int ReplaceWithTemporary(FileDescriptor& fd, const std::filesystem::path& temporary,
                          const std::filesystem::path& target, const struct stat* existing,
-                         const PagerImage& image, bool flush) {
+                         std::span<const std::uint8_t> image, bool flush) {
     // A file that exists keeps its permissions; a new one gets the usual ones.
     if (existing != nullptr) {
         ::fchmod(fd.get(), existing->st_mode & 07777);
@@ -92,7 +92,7 @@ int ReplaceWithTemporary(FileDescriptor& fd, const std::filesystem::path& tempor
 // a new file beside it. The old bytes are overwritten before the file is cut to the image's
 // length, so a failing write loses as little as it can.
 FileError OverwriteInPlace(const std::filesystem::path& path, const std::filesystem::path& target,
-                           const PagerImage& image, bool flush) {
+                           std::span<const std::uint8_t> image, bool flush) {
     FileDescriptor fd;
     if (std::optional<std::string> reason = OpenRegularFile(target, O_WRONLY, fd)) {
         return FileFailure("Cannot save", path, *reason);
@@ -130,6 +130,11 @@ FileError ReadImageFile(const std::filesystem::path& path, PagerImage& image) {
 
 FileError SaveImageFile(const std::filesystem::path& path, const PagerImage& image,
                         SaveDurability durability) {
+    return SaveFileContents(path, image, durability);
+}
+
+FileError SaveFileContents(const std::filesystem::path& path, std::span<const std::uint8_t> image,
+                           SaveDurability durability) {
     const bool flush = durability == SaveDurability::Flushed;
     if (path.filename().empty()) {
         return FileFailure("Cannot save", path, EISDIR);

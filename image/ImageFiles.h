@@ -4,6 +4,7 @@
 #include "image/RegularFiles.h"
 
 #include <filesystem>
+#include <span>
 #include <string>
 
 // Raw 8192-byte image files. Errors come back as a text a user can read; nullopt is success.
@@ -22,6 +23,10 @@ enum class SaveDurability { Flushed, Unflushed };
 // (flushed likewise). An existing pipe, device or folder is refused.
 FileError SaveImageFile(const std::filesystem::path& path, const PagerImage& image,
                         SaveDurability durability = SaveDurability::Flushed);
+
+// The same for any file's whole contents, such as a settings file.
+FileError SaveFileContents(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                           SaveDurability durability = SaveDurability::Flushed);
 
 // The working file "TempData.sav" in the working directory.
 std::filesystem::path WorkingFilePath(const std::string& workingDirectory);

@@ -10,8 +10,6 @@
 #include "link/CradleProtocol.h"
 #include "programming/BlockRegions.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,8 +17,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -44,33 +40,10 @@ bool EndsWithJson(const std::string& path) {
 
 // Reads a whole regular file; anything else (a folder, a pipe) is refused without waiting.
 std::string ReadInputFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        throw CommandError(kExitBadInput, "Cannot open " + path + ": " + std::strerror(errno));
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        throw CommandError(kExitBadInput, path + " is not a regular file.");
-    }
     std::string bytes;
-    char buffer[8192];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count < 0) {
-            const int error = errno;
-            ::close(fd);
-            throw CommandError(kExitBadInput, "Cannot read " + path + ": " + std::strerror(error));
-        }
-        if (count == 0) {
-            break;
-        }
-        bytes.append(buffer, static_cast<std::size_t>(count));
+    if (FileError error = ReadRegularFile(path, bytes)) {
+        throw CommandError(kExitBadInput, *error);
     }
-    ::close(fd);
     return bytes;
 }
 
@@ -207,23 +180,9 @@ void SaveImageOutput(const std::string& path, const PagerImage& image) {
 }
 
 void SaveTextOutput(const std::string& path, const std::string& text) {
-    const std::filesystem::path target(path);
-    const std::filesystem::path temporary =
-        target.parent_path() / ("." + target.filename().string() + ".tmp");
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        if (!out.flush()) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            throw CommandError(kExitBadInput, "Cannot save " + path);
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, target, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        throw CommandError(kExitBadInput, "Cannot save " + path + ": " + error.message());
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    if (FileError error = SaveFileContents(path, {bytes, text.size()})) {
+        throw CommandError(kExitBadInput, *error);
     }
 }
 

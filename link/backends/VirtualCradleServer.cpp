@@ -102,10 +102,10 @@ VirtualCradleServer::Start(std::shared_ptr<CradleSimulator> cradle,
         error = *problem;
         return nullptr;
     }
-    const std::string name = !options.name.empty() ? options.name
+    const std::string stem = !options.name.empty() ? options.name
                                                    : "cradle-" + std::to_string(getpid()) + "-" +
                                                          std::to_string(cradlesStarted++);
-    if (std::optional<std::string> problem = CheckCradleName(name)) {
+    if (std::optional<std::string> problem = CheckCradleName(stem)) {
         error = *problem;
         return nullptr;
     }
@@ -113,9 +113,9 @@ VirtualCradleServer::Start(std::shared_ptr<CradleSimulator> cradle,
     const FolderLock lock(folder);
     RemoveStaleAnnouncements(folder);
     const std::filesystem::path announcementPath =
-        folder / (name + std::string(kAnnouncementSuffix));
+        folder / (stem + std::string(kAnnouncementSuffix));
     if (const std::optional<pid_t> owner = LiveAnnouncer(announcementPath)) {
-        error = "a cradle named \"" + name + "\" is already announced in " + folder.string() +
+        error = "a cradle named \"" + stem + "\" is already announced in " + folder.string() +
                 " (by process " + std::to_string(*owner) + ")";
         failed = StartFailure::NameTaken;
         return nullptr;
@@ -123,8 +123,8 @@ VirtualCradleServer::Start(std::shared_ptr<CradleSimulator> cradle,
 
     std::unique_ptr<VirtualCradleServer> server(
         new VirtualCradleServer(std::move(cradle), std::move(options)));
-    server->name_ = name;
-    server->socketPath_ = folder / (name + std::string(kSocketSuffix));
+    server->name_ = stem;
+    server->socketPath_ = folder / (stem + std::string(kSocketSuffix));
 
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -236,6 +236,12 @@ void VirtualCradleServer::Accept() {
         // told it is in use, so it can say so instead of "not found".
         SendWirePacket(fd, {WireKind::OpenResult, 0, usb_status::kDeviceInUse, 0, {}},
                        Clock::now() + kSendTimeout);
+        // Closing with the newcomer's request still unread would reset its connection and
+        // lose the answer: take no more, drop what came, then close.
+        shutdown(fd, SHUT_RD);
+        WirePacket unread;
+        while (ReceiveWaitingWirePacket(fd, unread) == WireWait::Packet) {
+        }
         close(fd);
         return;
     }

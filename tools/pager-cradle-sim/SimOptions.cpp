@@ -51,8 +51,9 @@ void AddSimOptions(CLI::App& app, SimOptions& options) {
                        "a stream of N fresh pagers of the --pager kind, one after another")
             ->check(CLI::PositiveNumber)
             ->excludes(memory);
-    app.add_option("--settle-ms", options.settleMs,
-                   "a programmed pager is taken out once the host left it alone this long")
+    app.add_option(
+           "--settle-ms", options.settleMs,
+           "take a programmed pager out once the host asked for nothing but block 0 this long")
         ->needs(pagers);
     app.add_option("--empty-ms", options.emptyMs, "the cradle stays empty this long between pagers")
         ->needs(pagers);

@@ -11,6 +11,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -69,9 +70,12 @@ std::optional<pid_t> LiveAnnouncer(const std::filesystem::path& announcementPath
     return std::nullopt;
 }
 
-int PollTimeoutUntil(Clock::time_point due) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+// Replies are due to the microsecond; poll's whole milliseconds would send them late.
+timespec PollTimeoutUntil(Clock::time_point due) {
+    const auto left = std::max(Clock::duration::zero(), due - Clock::now());
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+    return {static_cast<time_t>(seconds.count()),
+            static_cast<long>(std::chrono::nanoseconds(left - seconds).count())};
 }
 
 } // namespace
@@ -203,8 +207,10 @@ void VirtualCradleServer::DropHost() {
 void VirtualCradleServer::Serve() {
     while (!stopping_) {
         pollfd fds[3] = {{wakeFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}, {hostFd_, POLLIN, 0}};
-        const int timeout = dueReplies_.empty() ? -1 : PollTimeoutUntil(dueReplies_.front().due);
-        if (poll(fds, 3, timeout) < 0 && errno != EINTR)
+        const std::optional<timespec> timeout =
+            dueReplies_.empty() ? std::nullopt
+                                : std::optional(PollTimeoutUntil(dueReplies_.front().due));
+        if (ppoll(fds, 3, timeout ? &*timeout : nullptr, nullptr) < 0 && errno != EINTR)
             break;
         if (fds[0].revents != 0)
             break;

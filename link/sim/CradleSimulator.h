@@ -90,8 +90,8 @@ public:
     // Replaces the pager with a stream of fresh ones; the first is seated now. While no pager
     // is seated every block reads 0xFF and a write is echoed without being kept.
     void StartStream(const PagerStreamPlan& plan, std::shared_ptr<LinkClock> clock);
-    // What happened to the stream's pagers since the last call, oldest first. Successive
-    // writes to one pager are kept as one event with the latest memory.
+    // What happened to the stream's pagers since the last call, oldest first. The writes to
+    // one pager between two calls come as one event with the latest memory.
     std::vector<PagerEvent> TakePagerEvents();
     // The stream's pager in the cradle, 0 while it is empty; 1 without a stream.
     std::uint32_t seatedPager() const;

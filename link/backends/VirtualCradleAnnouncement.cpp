@@ -4,6 +4,7 @@
 
 #include <signal.h> // NOLINT(modernize-deprecated-headers): POSIX signal calls
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -48,6 +49,24 @@ std::optional<VirtualCradleAnnouncement> ReadAnnouncement(const std::filesystem:
         return std::nullopt;
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     return ParseAnnouncement(text);
+}
+
+std::optional<std::string> CheckCradleName(std::string_view name) {
+    const std::string quoted = "cradle name \"" + std::string(name) + "\"";
+    if (name.empty())
+        return std::string("the cradle name is empty");
+    if (name.size() > kMaxCradleNameLength)
+        return quoted + " is longer than " + std::to_string(kMaxCradleNameLength) + " characters";
+    if (name.front() == '.')
+        return quoted + " starts with '.'";
+    // ASCII only, whatever the locale: the name becomes a file name and part of a cradle id.
+    const bool allowed = std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '_' || c == '.';
+    });
+    if (!allowed)
+        return quoted + ": only letters, digits, '-', '_' and '.' are allowed";
+    return std::nullopt;
 }
 
 bool IsAnnouncerAlive(pid_t pid) {

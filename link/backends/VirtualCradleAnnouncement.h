@@ -21,6 +21,12 @@ struct VirtualCradleAnnouncement {
 inline constexpr std::string_view kAnnouncementSuffix = ".cradle";
 inline constexpr std::string_view kSocketSuffix = ".sock";
 
+// A cradle's name is the stem of its two files, NAME.cradle and NAME.sock.
+inline constexpr std::size_t kMaxCradleNameLength = 64;
+// Letters, digits, '-', '_' and '.', not starting with '.' (no hidden files, no "..") and at
+// most kMaxCradleNameLength long. Returns what is wrong with the name, or nothing.
+std::optional<std::string> CheckCradleName(std::string_view name);
+
 std::string AnnouncementText(const VirtualCradleAnnouncement& announcement);
 // Nothing for text that is not a complete announcement, or names a socket outside its folder.
 std::optional<VirtualCradleAnnouncement> ParseAnnouncement(std::string_view text);

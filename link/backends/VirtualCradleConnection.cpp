@@ -29,7 +29,9 @@ VirtualCradleConnection::Open(const std::filesystem::path& socketPath, std::uint
         return nullptr;
 
     const auto deadline = WireDeadline(timeoutMs);
-    if (SendWirePacket(fd, {WireKind::Open, 0, 0, 0, {}}, deadline) != WireSend::Sent)
+    // A cradle another host holds answers at once and hangs up, perhaps before our request
+    // got there; its answer is still waiting to be read.
+    if (SendWirePacket(fd, {WireKind::Open, 0, 0, 0, {}}, deadline) == WireSend::Timeout)
         return nullptr;
     WirePacket answer;
     while (ReceiveWirePacket(fd, deadline, answer) == WireWait::Packet) {

@@ -3,12 +3,15 @@
 #include "link/backends/VirtualCradleAnnouncement.h"
 #include "link/backends/VirtualCradleFolder.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -38,9 +41,41 @@ bool WriteFileAtomically(const std::filesystem::path& path, const std::string& t
     return !error;
 }
 
-int PollTimeoutUntil(Clock::time_point due) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+// Simulators starting in one folder take turns, so two cannot claim one name at once.
+class FolderLock {
+public:
+    explicit FolderLock(const std::filesystem::path& folder)
+        : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ >= 0)
+            while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~FolderLock() {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_;
+};
+
+// The live simulator that announces a cradle under this file, if any.
+std::optional<pid_t> LiveAnnouncer(const std::filesystem::path& announcementPath) {
+    const std::optional<VirtualCradleAnnouncement> announcement =
+        ReadAnnouncement(announcementPath);
+    if (announcement && IsAnnouncerAlive(announcement->pid))
+        return announcement->pid;
+    return std::nullopt;
+}
+
+// Replies are due to the microsecond; poll's whole milliseconds would send them late.
+timespec PollTimeoutUntil(Clock::time_point due) {
+    const auto left = std::max(Clock::duration::zero(), due - Clock::now());
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+    return {static_cast<time_t>(seconds.count()),
+            static_cast<long>(std::chrono::nanoseconds(left - seconds).count())};
 }
 
 } // namespace
@@ -62,19 +97,38 @@ void RemoveStaleAnnouncements(const std::filesystem::path& folder) {
 
 std::unique_ptr<VirtualCradleServer>
 VirtualCradleServer::Start(std::shared_ptr<CradleSimulator> cradle,
-                           const std::filesystem::path& folder, Options options,
-                           std::string& error) {
+                           const std::filesystem::path& folder, Options options, std::string& error,
+                           StartFailure* failure) {
+    StartFailure ignoredFailure = StartFailure::None;
+    StartFailure& failed = failure != nullptr ? *failure : ignoredFailure;
+    failed = StartFailure::Other;
     if (std::optional<std::string> problem = PrepareVirtualCradleFolder(folder)) {
         error = *problem;
         return nullptr;
     }
+    const std::string stem = !options.name.empty() ? options.name
+                                                   : "cradle-" + std::to_string(getpid()) + "-" +
+                                                         std::to_string(cradlesStarted++);
+    if (std::optional<std::string> problem = CheckCradleName(stem)) {
+        error = *problem;
+        return nullptr;
+    }
+
+    const FolderLock lock(folder);
     RemoveStaleAnnouncements(folder);
+    const std::filesystem::path announcementPath =
+        folder / (stem + std::string(kAnnouncementSuffix));
+    if (const std::optional<pid_t> owner = LiveAnnouncer(announcementPath)) {
+        error = "a cradle named \"" + stem + "\" is already announced in " + folder.string() +
+                " (by process " + std::to_string(*owner) + ")";
+        failed = StartFailure::NameTaken;
+        return nullptr;
+    }
 
     std::unique_ptr<VirtualCradleServer> server(
         new VirtualCradleServer(std::move(cradle), std::move(options)));
-    const std::string name =
-        "cradle-" + std::to_string(getpid()) + "-" + std::to_string(cradlesStarted++);
-    server->socketPath_ = folder / (name + std::string(kSocketSuffix));
+    server->name_ = stem;
+    server->socketPath_ = folder / (stem + std::string(kSocketSuffix));
 
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -84,7 +138,8 @@ VirtualCradleServer::Start(std::shared_ptr<CradleSimulator> cradle,
         return nullptr;
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    // A file under our name can only be left over from a dead process that had our pid.
+    // No live simulator announces this name, so a socket under it is left over from one that
+    // died.
     unlink(path.c_str());
     server->listenFd_ = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     server->wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -99,14 +154,13 @@ VirtualCradleServer::Start(std::shared_ptr<CradleSimulator> cradle,
     const VirtualCradleAnnouncement announcement{server->options_.serialNumber,
                                                  server->options_.description, getpid(),
                                                  server->socketPath_.filename().string()};
-    const std::filesystem::path announcementPath =
-        folder / (name + std::string(kAnnouncementSuffix));
     if (!WriteFileAtomically(announcementPath, AnnouncementText(announcement))) {
         error = announcementPath.string() + ": cannot write the announcement";
         return nullptr;
     }
     server->announcementPath_ = announcementPath;
     server->thread_ = std::thread([raw = server.get()] { raw->Serve(); });
+    failed = StartFailure::None;
     return server;
 }
 
@@ -153,8 +207,10 @@ void VirtualCradleServer::DropHost() {
 void VirtualCradleServer::Serve() {
     while (!stopping_) {
         pollfd fds[3] = {{wakeFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}, {hostFd_, POLLIN, 0}};
-        const int timeout = dueReplies_.empty() ? -1 : PollTimeoutUntil(dueReplies_.front().due);
-        if (poll(fds, 3, timeout) < 0 && errno != EINTR)
+        const std::optional<timespec> timeout =
+            dueReplies_.empty() ? std::nullopt
+                                : std::optional(PollTimeoutUntil(dueReplies_.front().due));
+        if (ppoll(fds, 3, timeout ? &*timeout : nullptr, nullptr) < 0 && errno != EINTR)
             break;
         if (fds[0].revents != 0)
             break;
@@ -182,9 +238,16 @@ void VirtualCradleServer::Accept() {
     if (hostFd_ >= 0 && HostHungUp())
         DropHost(); // its last packets no longer matter
     if (hostFd_ >= 0) {
-        // Like a USB device, the cradle can be open by one host at a time.
-        SendWirePacket(fd, {WireKind::OpenResult, 0, usb_status::kDeviceNotFound, 0, {}},
+        // Like a USB device, the cradle can be open by one host at a time; the other one is
+        // told it is in use, so it can say so instead of "not found".
+        SendWirePacket(fd, {WireKind::OpenResult, 0, usb_status::kDeviceInUse, 0, {}},
                        Clock::now() + kSendTimeout);
+        // Closing with the newcomer's request still unread would reset its connection and
+        // lose the answer: take no more, drop what came, then close.
+        shutdown(fd, SHUT_RD);
+        WirePacket unread;
+        while (ReceiveWaitingWirePacket(fd, unread) == WireWait::Packet) {
+        }
         close(fd);
         return;
     }

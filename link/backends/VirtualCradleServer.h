@@ -20,15 +20,25 @@ public:
     struct Options {
         std::string serialNumber = "wex_writer";
         std::string description = "USBXpress Device";
+        // The stem of the cradle's files (see CheckCradleName); empty: cradle-<pid>-<n>.
+        std::string name;
         // Called on the server thread after every exchange, before its reply is due.
         std::function<void(const CradleExchange&)> onExchange;
     };
 
-    // Creates the folder if needed, announces the cradle and starts serving. On failure
-    // returns nullptr with a readable reason in error.
+    enum class StartFailure {
+        None,
+        NameTaken, // a live simulator already announces a cradle under the name
+        Other,
+    };
+
+    // Creates the folder if needed, announces the cradle and starts serving. A cradle left
+    // under the name by a simulator that died is replaced. On failure returns nullptr with a
+    // readable reason in error and, when asked, what kind of failure it was.
     static std::unique_ptr<VirtualCradleServer> Start(std::shared_ptr<CradleSimulator> cradle,
                                                       const std::filesystem::path& folder,
-                                                      Options options, std::string& error);
+                                                      Options options, std::string& error,
+                                                      StartFailure* failure = nullptr);
     ~VirtualCradleServer();
     VirtualCradleServer(const VirtualCradleServer&) = delete;
     VirtualCradleServer& operator=(const VirtualCradleServer&) = delete;
@@ -37,6 +47,8 @@ public:
     void Stop();
 
     const std::filesystem::path& socketPath() const { return socketPath_; }
+    // The stem of the cradle's files, for announcing it again under the same name.
+    const std::string& name() const { return name_; }
     // True once the simulated cradle vanished and the announcement was withdrawn.
     bool unplugged() const { return unplugged_; }
 
@@ -59,6 +71,7 @@ private:
 
     std::shared_ptr<CradleSimulator> cradle_;
     Options options_;
+    std::string name_;
     std::filesystem::path socketPath_;
     std::filesystem::path announcementPath_;
     int listenFd_ = -1;

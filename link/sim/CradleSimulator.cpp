@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <span>
+#include <utility>
 
 namespace {
 
@@ -42,6 +43,7 @@ CradleFault CradleSimulator::FaultFor(std::uint64_t exchange) {
 
 CradleExchange CradleSimulator::HandleRequest(const std::uint8_t* data, std::uint32_t length) {
     std::lock_guard lock(mutex_);
+    AdvanceStream();
     CradleExchange exchange;
     exchange.number = exchanges_;
     if (data != nullptr && length >= kFrameHeaderSize) {
@@ -49,7 +51,7 @@ CradleExchange CradleSimulator::HandleRequest(const std::uint8_t* data, std::uin
         exchange.address = static_cast<std::uint32_t>(data[1] << 8 | data[2]);
     }
     if (present_ && plan_.unplugAfter && exchanges_ >= *plan_.unplugAfter)
-        present_ = false;
+        Vanish();
     if (!present_) {
         exchange.fault = CradleFault::Unplug;
         exchange.requestStatus = usb_status::kWriteError;
@@ -64,19 +66,22 @@ CradleExchange CradleSimulator::HandleRequest(const std::uint8_t* data, std::uin
         return exchange;
     case CradleFault::Unplug:
         exchange.accepted = length;
-        present_ = false;
+        Vanish();
         return exchange;
     default:
         break;
     }
     exchange.accepted = length;
     // The firmware answers only whole frames; anything else waits for more bytes forever.
-    if (data == nullptr || length != kFrameSize || exchange.fault == CradleFault::NoReply)
+    if (data == nullptr || length != kFrameSize || exchange.fault == CradleFault::NoReply) {
+        NoteRequest(exchange);
         return exchange;
+    }
 
     CradleReply reply;
     reply.delay = plan_.replyDelay;
     AnswerFrame(data, exchange, reply);
+    NoteRequest(exchange);
     switch (exchange.fault) {
     case CradleFault::ReplyError:
         reply.status = usb_status::kReadError;
@@ -116,6 +121,11 @@ void CradleSimulator::AnswerFrame(const std::uint8_t* request, CradleExchange& e
         return;
 
     std::uint8_t* data = reply.bytes.data() + kFrameHeaderSize;
+    if (exchange.command == kCommandWrite && !pagerSeated_) {
+        // The empty cradle echoes what it was sent, but nothing keeps it.
+        std::copy_n(request + kFrameHeaderSize, kBlockSize, data);
+        return;
+    }
     if (exchange.command == kCommandWrite) {
         std::copy_n(request + kFrameHeaderSize, kBlockSize, memory_.begin() + address);
         exchange.memoryChanged = true;
@@ -140,13 +150,25 @@ std::uint64_t CradleSimulator::plugGeneration() const {
 
 void CradleSimulator::Unplug() {
     std::lock_guard lock(mutex_);
+    AdvanceStream();
+    Vanish();
+}
+
+void CradleSimulator::Vanish() {
+    if (!present_)
+        return;
     present_ = false;
+    if (clock_)
+        unpluggedAt_ = clock_->Now();
 }
 
 void CradleSimulator::Plug() {
     std::lock_guard lock(mutex_);
-    if (!present_)
+    if (!present_) {
         ++generation_;
+        if (clock_)
+            unpluggedFor_ += clock_->Now() - unpluggedAt_;
+    }
     present_ = true;
     plan_.unplugAfter.reset();
 }
@@ -164,4 +186,66 @@ void CradleSimulator::SetMemory(const PagerImage& memory) {
 std::uint64_t CradleSimulator::exchangeCount() const {
     std::lock_guard lock(mutex_);
     return exchanges_;
+}
+
+void CradleSimulator::StartStream(const PagerStreamPlan& plan, std::shared_ptr<LinkClock> clock) {
+    std::lock_guard lock(mutex_);
+    clock_ = std::move(clock);
+    unpluggedFor_ = {};
+    unpluggedAt_ = clock_->Now();
+    stream_.emplace(plan, StreamTime());
+    events_.clear();
+    pagerSeated_ = stream_->seated() != 0;
+    memory_ = MakeFactoryPager(pagerSeated_ ? plan.kind : FactoryPager::None);
+    if (pagerSeated_)
+        events_.push_back({PagerEventKind::Seated, stream_->seated(), memory_});
+}
+
+LinkClock::Duration CradleSimulator::StreamTime() const {
+    // The stream's clock stops while the cradle is unplugged: a cable pulled out does not
+    // take the pager away.
+    const LinkClock::Duration now = present_ ? clock_->Now() : unpluggedAt_;
+    return now - unpluggedFor_;
+}
+
+void CradleSimulator::AdvanceStream() {
+    if (!stream_)
+        return;
+    for (const PagerStream::Change& change : stream_->AdvanceTo(StreamTime())) {
+        if (change.kind == PagerEventKind::Removed) {
+            events_.push_back({PagerEventKind::Removed, change.pager, memory_});
+            memory_ = MakeFactoryPager(FactoryPager::None);
+            pagerSeated_ = false;
+        } else {
+            memory_ = MakeFactoryPager(stream_->plan().kind);
+            pagerSeated_ = true;
+            events_.push_back({PagerEventKind::Seated, change.pager, memory_});
+        }
+    }
+}
+
+void CradleSimulator::NoteRequest(const CradleExchange& exchange) {
+    if (!stream_)
+        return;
+    stream_->NoteRequest(StreamTime(), exchange.command, exchange.address, exchange.memoryChanged);
+    if (!exchange.memoryChanged)
+        return;
+    const std::uint32_t pager = stream_->seated();
+    if (!events_.empty() && events_.back().kind == PagerEventKind::Written &&
+        events_.back().pager == pager) {
+        events_.back().memory = memory_;
+        return;
+    }
+    events_.push_back({PagerEventKind::Written, pager, memory_});
+}
+
+std::vector<PagerEvent> CradleSimulator::TakePagerEvents() {
+    std::lock_guard lock(mutex_);
+    AdvanceStream();
+    return std::exchange(events_, {});
+}
+
+std::uint32_t CradleSimulator::seatedPager() const {
+    std::lock_guard lock(mutex_);
+    return stream_ ? stream_->seated() : 1;
 }

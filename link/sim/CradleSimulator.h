@@ -21,18 +21,28 @@
 // (MakeLayerOver) and open it with CC8051f320Usb as usual. Unplug() and Plug() model pulling
 // the cradle out and putting it back; a handle opened before Unplug stays dead. Memory() and
 // SetMemory() give the test the pager's memory. All members are thread-safe.
+//
+// A stream of pagers instead of one (see PagerStream): fresh pagers are seated and taken out
+// on the given clock, which stands still while the cradle is unplugged; the test or the
+// simulator program collects what happened with TakePagerEvents:
+//
+//     cradle->StartStream({.pagers = 3, .kind = FactoryPager::V1}, clock);
 
 #include "image/PagerImage.h"
 #include "link/TransferState.h"
 #include "link/UsbXpressLibrary.h"
 #include "link/sim/CradleFaults.h"
 #include "link/sim/FactoryPagers.h"
+#include "link/sim/LinkClock.h"
+#include "link/sim/PagerStream.h"
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <random>
+#include <vector>
 
 // A reply frame on its way to the host.
 struct CradleReply {
@@ -77,11 +87,24 @@ public:
     void SetMemory(const PagerImage& memory);
     std::uint64_t exchangeCount() const;
 
+    // Replaces the pager with a stream of fresh ones; the first is seated now. While no pager
+    // is seated every block reads 0xFF and a write is echoed without being kept.
+    void StartStream(const PagerStreamPlan& plan, std::shared_ptr<LinkClock> clock);
+    // What happened to the stream's pagers since the last call, oldest first. The writes to
+    // one pager between two calls come as one event with the latest memory.
+    std::vector<PagerEvent> TakePagerEvents();
+    // The stream's pager in the cradle, 0 while it is empty; 1 without a stream.
+    std::uint32_t seatedPager() const;
+
     static constexpr std::uint32_t kShortReplyLength = kFrameSize - 1;
 
 private:
     CradleFault FaultFor(std::uint64_t exchange);
     void AnswerFrame(const std::uint8_t* request, CradleExchange& exchange, CradleReply& reply);
+    void Vanish();
+    LinkClock::Duration StreamTime() const;
+    void AdvanceStream();
+    void NoteRequest(const CradleExchange& exchange);
 
     mutable std::mutex mutex_;
     PagerImage memory_;
@@ -91,4 +114,11 @@ private:
     std::uint64_t flakyReads_ = 0;
     bool present_ = true;
     std::uint64_t generation_ = 0;
+
+    std::shared_ptr<LinkClock> clock_;
+    std::optional<PagerStream> stream_;
+    bool pagerSeated_ = true;
+    std::vector<PagerEvent> events_;
+    LinkClock::Duration unpluggedFor_{}; // total time the cradle was away
+    LinkClock::Duration unpluggedAt_{};
 };

@@ -1,6 +1,11 @@
 #include "LinkTestSupport.h"
 
+#include "image/ImageFiles.h"
+#include "link/sim/PagerMemoryFiles.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 using namespace std::chrono_literals;
 
@@ -15,6 +20,17 @@ Frame Request(std::uint8_t command, std::uint32_t address, std::uint8_t blocks =
     for (std::size_t i = kFrameHeaderSize; i < kFrameSize; ++i)
         frame[i] = static_cast<std::uint8_t>(0xA0 + i);
     return frame;
+}
+
+// One block from the cradle: what a read returns, or what a write echoes.
+std::array<std::uint8_t, kBlockSize> Exchange(CradleSimulator& cradle, std::uint8_t command,
+                                              std::uint32_t address, std::uint8_t fill = 0) {
+    Frame request = Request(command, address);
+    std::fill(request.begin() + kFrameHeaderSize, request.end(), fill);
+    const CradleExchange exchange = cradle.HandleRequest(request.data(), kFrameSize);
+    std::array<std::uint8_t, kBlockSize> data{};
+    std::copy_n(exchange.reply->bytes.begin() + kFrameHeaderSize, kBlockSize, data.begin());
+    return data;
 }
 
 std::vector<CradleFault> FaultsOf(CradleSimulator& cradle, int exchanges) {
@@ -193,4 +209,88 @@ TEST(FactoryPager, LeavesRecognisableBytesWhereTheToolNeverReads) {
         EXPECT_NE(memory[1024], 0) << "canned message 1 has a text";
     }
     EXPECT_NE(MakeFactoryPager(FactoryPager::V1), MakeFactoryPager(FactoryPager::V2));
+}
+
+TEST(CradleSimulatorStream, SeatsPagersOneByOneAndTakesEachOutOnceTheHostIsDone) {
+    char folderName[] = "/tmp/pager-stream-XXXXXX";
+    ASSERT_NE(mkdtemp(folderName), nullptr);
+    const std::filesystem::path folder = folderName;
+    const PagerMemoryFiles files(folder);
+    std::vector<std::pair<PagerEventKind, std::uint32_t>> events;
+    auto clock = std::make_shared<VirtualLinkClock>();
+    CradleSimulator cradle;
+    auto after = [&](std::chrono::milliseconds time) {
+        clock->SleepFor(time);
+        for (const PagerEvent& event : cradle.TakePagerEvents()) {
+            events.emplace_back(event.kind, event.pager);
+            EXPECT_FALSE(files.Record(event).has_value());
+        }
+    };
+    auto identity = [&] {
+        const auto block = Exchange(cradle, 'R', 0);
+        return std::string(block.begin(), block.begin() + 4);
+    };
+    const PagerImage factory = MakeFactoryPager(FactoryPager::V1);
+    const std::string none(4, '\xFF');
+
+    cradle.StartStream({2, FactoryPager::V1, 100ms, 500ms}, clock);
+    after(0ms);
+    EXPECT_EQ(identity(), "2011");
+    Exchange(cradle, 'W', 1024, 0x11);
+    Exchange(cradle, 'W', 1056, 0x11);
+    after(2s);
+    EXPECT_EQ(identity(), "2011") << "not programmed yet: it stays however long the host waits";
+
+    // Programmed: a read-back with pauses under the settle time keeps it, and so does a
+    // pulled cable, whose time does not count.
+    Exchange(cradle, 'W', 5088, 0x22);
+    after(90ms);
+    Exchange(cradle, 'R', 32);
+    cradle.Unplug();
+    after(10s);
+    cradle.Plug();
+    after(90ms);
+    Exchange(cradle, 'R', 5088);
+    for (int poll = 0; poll < 3; ++poll) {
+        after(30ms);
+        EXPECT_EQ(identity(), "2011") << "identity polls do not count as work";
+    }
+    after(10ms);
+    EXPECT_EQ(identity(), none);
+    EXPECT_EQ(cradle.seatedPager(), 0u);
+    EXPECT_EQ(Exchange(cradle, 'W', 1024, 0x33)[0], 0x33) << "the empty cradle echoes";
+    EXPECT_EQ(Exchange(cradle, 'R', 1024)[0], 0xFF) << "and keeps nothing";
+
+    after(499ms);
+    EXPECT_EQ(identity(), none);
+    after(1ms);
+    EXPECT_EQ(identity(), "2011");
+    EXPECT_EQ(cradle.Memory(), factory) << "a fresh pager";
+    Exchange(cradle, 'W', 5088, 0x44);
+    after(100ms);
+    after(10s);
+    EXPECT_EQ(identity(), none) << "the last pager has passed";
+
+    using K = PagerEventKind;
+    // The writes made between two collections come as one event.
+    EXPECT_EQ(events, (std::vector<std::pair<K, std::uint32_t>>{{K::Seated, 1},
+                                                                {K::Written, 1},
+                                                                {K::Written, 1},
+                                                                {K::Removed, 1},
+                                                                {K::Seated, 2},
+                                                                {K::Written, 2},
+                                                                {K::Removed, 2}}));
+    PagerImage expected = factory;
+    std::fill_n(expected.begin() + 1024, 2 * kBlockSize, 0x11);
+    std::fill_n(expected.begin() + 5088, kBlockSize, 0x22);
+    for (const std::uint32_t pager : {1u, 2u}) {
+        PagerImage saved{};
+        EXPECT_FALSE(ReadImageFile(files.PathFor(pager), saved).has_value());
+        EXPECT_EQ(saved, expected) << "pager " << pager;
+        expected = factory;
+        std::fill_n(expected.begin() + 5088, kBlockSize, 0x44);
+    }
+    EXPECT_EQ(files.PathFor(2).filename(), "pager-0002.sav");
+    EXPECT_FALSE(std::filesystem::exists(files.PathFor(3)));
+    std::filesystem::remove_all(folder);
 }

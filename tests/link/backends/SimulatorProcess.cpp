@@ -34,6 +34,40 @@ ReadResult ReadSome(int fd, std::string& into, int timeoutMs) {
 
 SimulatorProcess::SimulatorProcess(const std::filesystem::path& runtimeDirectory,
                                    const std::vector<std::string>& arguments) {
+    Launch(runtimeDirectory, arguments, false);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const std::string ready = "ready: ";
+    while (std::chrono::steady_clock::now() < deadline) {
+        const std::size_t line = buffered_.find('\n');
+        if (line != std::string::npos) {
+            if (buffered_.rfind(ready, 0) != 0)
+                throw std::runtime_error("unexpected output: " + buffered_);
+            socketPath_ = buffered_.substr(ready.size(), line - ready.size());
+            buffered_.erase(0, line + 1);
+            return;
+        }
+        if (ReadSome(output_, buffered_, 100) == ReadResult::Ended)
+            break;
+    }
+    throw std::runtime_error("pager-cradle-sim did not get ready");
+}
+
+int SimulatorProcess::Run(const std::filesystem::path& runtimeDirectory,
+                          const std::vector<std::string>& arguments, std::string& output,
+                          std::chrono::milliseconds timeout) {
+    SimulatorProcess process;
+    process.Launch(runtimeDirectory, arguments, true);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline &&
+           ReadSome(process.output_, process.buffered_, 100) != ReadResult::Ended) {
+    }
+    output = process.buffered_;
+    const int status = process.WaitForExit(std::chrono::milliseconds(100));
+    return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void SimulatorProcess::Launch(const std::filesystem::path& runtimeDirectory,
+                              const std::vector<std::string>& arguments, bool withErrors) {
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
@@ -57,6 +91,8 @@ SimulatorProcess::SimulatorProcess(const std::filesystem::path& runtimeDirectory
     pid_ = fork();
     if (pid_ == 0) {
         dup2(pipeFds[1], STDOUT_FILENO);
+        if (withErrors)
+            dup2(pipeFds[1], STDERR_FILENO);
         execve(PAGER_CRADLE_SIM, argv.data(), envp.data());
         _exit(127);
     }
@@ -64,22 +100,6 @@ SimulatorProcess::SimulatorProcess(const std::filesystem::path& runtimeDirectory
     output_ = pipeFds[0];
     if (pid_ < 0)
         throw std::runtime_error("fork failed");
-
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    const std::string ready = "ready: ";
-    while (std::chrono::steady_clock::now() < deadline) {
-        const std::size_t line = buffered_.find('\n');
-        if (line != std::string::npos) {
-            if (buffered_.rfind(ready, 0) != 0)
-                throw std::runtime_error("unexpected output: " + buffered_);
-            socketPath_ = buffered_.substr(ready.size(), line - ready.size());
-            buffered_.erase(0, line + 1);
-            return;
-        }
-        if (ReadSome(output_, buffered_, 100) == ReadResult::Ended)
-            break;
-    }
-    throw std::runtime_error("pager-cradle-sim did not get ready");
 }
 
 SimulatorProcess::~SimulatorProcess() {
@@ -111,6 +131,16 @@ int SimulatorProcess::WaitForExit(std::chrono::milliseconds timeout) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return -1;
+}
+
+bool SimulatorProcess::WaitForOutput(std::string_view text, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (buffered_.find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() >= deadline ||
+            ReadSome(output_, buffered_, 20) == ReadResult::Ended)
+            return buffered_.find(text) != std::string::npos;
+    }
+    return true;
 }
 
 std::string SimulatorProcess::Output() {

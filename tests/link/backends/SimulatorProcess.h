@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // pager-cradle-sim running as a child process with its own XDG_RUNTIME_DIR.
@@ -25,8 +26,21 @@ public:
     int WaitForExit(std::chrono::milliseconds timeout);
     // Everything it printed on stdout after the ready line, up to now.
     std::string Output();
+    // Waits until the output after the ready line holds the text; false on timeout.
+    bool WaitForOutput(std::string_view text, std::chrono::milliseconds timeout);
+
+    // Runs a simulator that is expected to end by itself (a refused start); returns its exit
+    // status, or -1 when it did not end within the timeout, with stdout and stderr in output.
+    static int Run(const std::filesystem::path& runtimeDirectory,
+                   const std::vector<std::string>& arguments, std::string& output,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 private:
+    SimulatorProcess() = default;
+    // Starts the process with stdout (and, when asked, stderr) into a pipe.
+    void Launch(const std::filesystem::path& runtimeDirectory,
+                const std::vector<std::string>& arguments, bool withErrors);
+
     pid_t pid_ = -1;
     int output_ = -1;
     std::string buffered_;

@@ -183,8 +183,74 @@ TEST_F(VirtualCradleTest, OneProgramAtATimeHasTheCradleOpen) {
     VirtualLink other(runtime.path());
     ASSERT_TRUE(link.channel.Open(kCradleDeviceString));
     EXPECT_FALSE(other.channel.Open(kCradleDeviceString));
+    UsbBackend::Handle handle = -1;
+    ASSERT_EQ(other.backend->ListDevices().size(), 1u);
+    EXPECT_EQ(other.backend->Open(0, handle), usb_status::kDeviceInUse)
+        << "in use, not missing, so the other program can say why";
     link.channel.Close();
     EXPECT_TRUE(other.channel.Open(kCradleDeviceString));
+}
+
+TEST_F(VirtualCradleTest, NamedCradlesShareAFolderAndEachNameIsServedOnce) {
+    auto first = std::make_unique<SimulatorProcess>(
+        runtime.path(), std::vector<std::string>{"--name", "bench-1", "--pager", "v1"});
+    SimulatorProcess second(runtime.path(), {"--name", "bench-2"});
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"bench-1.cradle", "bench-1.sock", "bench-2.cradle",
+                                               "bench-2.sock"}));
+
+    const std::pair<std::string, std::string> refused[] = {
+        {"bench-1", "already announced"},
+        {".bench", "starts with '.'"},
+    };
+    for (const auto& [name, reason] : refused) {
+        std::string output;
+        EXPECT_EQ(SimulatorProcess::Run(runtime.path(), {"--name", name}, output), 2) << name;
+        EXPECT_NE(output.find(reason), std::string::npos) << output;
+    }
+    // The host opens the first cradle by file name: bench-1, still the first simulator's.
+    auto identityOfFirst = [&] {
+        PagerIdentity identity = PagerIdentity::Invalid;
+        EXPECT_TRUE(link.channel.Open(kCradleDeviceString));
+        EXPECT_TRUE(link.protocol.Identify(identity));
+        link.channel.Close();
+        return identity;
+    };
+    EXPECT_EQ(identityOfFirst(), PagerIdentity::V1);
+
+    // A name left behind by a simulator that died is taken over.
+    first->Signal(SIGKILL);
+    first = std::make_unique<SimulatorProcess>(
+        runtime.path(), std::vector<std::string>{"--name", "bench-1", "--pager", "v2"});
+    EXPECT_EQ(first->socketPath(), folder / "bench-1.sock");
+    EXPECT_EQ(identityOfFirst(), PagerIdentity::V2);
+}
+
+TEST_F(VirtualCradleTest, UnpluggedCradleComesBackUnderItsNameWithTheSamePager) {
+    // The replug takes longer than the settle time, so had the pager's clock run on while the
+    // cable was out, the programmed pager would have been taken out.
+    SimulatorProcess sim(runtime.path(),
+                         {"--name", "bench", "--pagers", "2", "--settle-ms", "1000",
+                          "--unplug-after", "2", "--replug-ms", "1500", "--verbose"});
+    ASSERT_TRUE(link.channel.Open(kCradleDeviceString));
+    const auto block = Pattern(3);
+    bool verified = false;
+    ASSERT_TRUE(link.protocol.WriteBlock(1056, block.data(), verified));
+    ASSERT_TRUE(link.protocol.WriteBlock(5088, block.data(), verified));
+    EXPECT_FALSE(link.protocol.ReadBlock(0));
+    ASSERT_TRUE(sim.WaitForOutput("unplugged", 2s));
+    EXPECT_FALSE(link.channel.Open(kCradleDeviceString)) << "gone from the folder";
+
+    ASSERT_TRUE(sim.WaitForOutput("replugged: " + (folder / "bench.sock").string(), 3s));
+    ASSERT_TRUE(link.channel.Open(kCradleDeviceString));
+    ASSERT_TRUE(link.protocol.ReadBlock(1056));
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), link.transfer.reply.begin() + 4));
+    const std::string output = sim.Output();
+    EXPECT_NE(output.find("seated: pager 1"), std::string::npos);
+    EXPECT_EQ(output.find("removed"), std::string::npos) << output;
 }
 
 TEST_F(VirtualCradleTest, CloseEndsATransferRunningOnAnotherThread) {

@@ -151,9 +151,9 @@ VirtualCradleServer::Start(std::shared_ptr<CradleSimulator> cradle,
     }
 
     // The announcement appears complete or not at all, and only once the socket listens.
-    const VirtualCradleAnnouncement announcement{server->options_.serialNumber,
-                                                 server->options_.description, getpid(),
-                                                 server->socketPath_.filename().string()};
+    const VirtualCradleAnnouncement announcement{
+        server->options_.serialNumber, server->options_.description, getpid(),
+        server->socketPath_.filename().string(), server->socketPath_.stem().string()};
     if (!WriteFileAtomically(announcementPath, AnnouncementText(announcement))) {
         error = announcementPath.string() + ": cannot write the announcement";
         return nullptr;

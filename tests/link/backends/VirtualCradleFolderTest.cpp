@@ -26,7 +26,7 @@ void WriteText(const std::filesystem::path& path, const std::string& text) {
 }
 
 VirtualCradleAnnouncement AnnouncementFor(pid_t pid, const std::string& name) {
-    return {"wex_writer", "USBXpress Device", pid, name + ".sock"};
+    return {"wex_writer", "USBXpress Device", pid, name + ".sock", name};
 }
 
 pid_t FinishedProcessId() {

@@ -1,6 +1,7 @@
 #include "production/Batch.h"
 
 #include "image/ImageFiles.h"
+#include "image/ImageMap.h"
 #include "image/ProgramState.h"
 #include "production/PagerBackup.h"
 #include "production/Sha256.h"
@@ -72,7 +73,26 @@ public:
     void StopNow() { cradle_->context().stopRequested.store(true); }
 
 private:
-    enum class PagerEnd { Programmed, Failed, CradleLost, Refused, WrongGeneration, Stopped, None };
+    enum class PagerEnd {
+        Programmed,
+        FailedClean,          // nothing of the assignment's numbers reached the pager
+        FailedHoldingNumbers, // the pager may hold some of them
+        Refused,
+        WrongGeneration,
+        Stopped,
+    };
+    struct AttemptResult {
+        PagerEnd end = PagerEnd::FailedClean;
+        bool cradleLost = false;
+        PagerImage image{};
+        std::uint32_t blocksWritten = 0;
+    };
+    // An assignment that stays with the pager in the cradle after a failed attempt.
+    struct Held {
+        std::size_t assignment;
+        PagerImage image;
+        std::uint32_t blocksWritten;
+    };
 
     void RunHandsFree() {
         while (!Over()) {
@@ -181,43 +201,91 @@ private:
         }
     }
 
-    // Programs the pager in the cradle with the next assignment, trying again (with the
-    // assignment then first in line) after a failure, up to the attempts allowed.
+    // Programs the pager in the cradle with the next assignment, trying again after a failure,
+    // up to the attempts allowed. While the pager may hold part of an assignment's numbers,
+    // it is tried again with that same assignment, and only once it is certain to be the same
+    // pager; an assignment a pager may have taken away with it is held back, so no two pagers
+    // ever carry one capcode.
     void ProgramSeatedPager(std::uint8_t generation) {
+        std::optional<Held> held;
         for (int attempt = 0; attempt < batch_.options_.attemptsPerPager;) {
             if (batch_.stopTaking_.load()) {
-                return;
+                break;
             }
-            const std::optional<std::size_t> assignment = TakeAssignment();
+            const std::optional<std::size_t> assignment =
+                held ? std::optional(held->assignment) : TakeAssignment();
             if (!assignment) {
                 return;
             }
-            switch (Attempt(generation, *assignment)) {
+            const AttemptResult result = Attempt(generation, *assignment);
+            AssignmentQueue& queue = batch_.queue_;
+            switch (result.end) {
             case PagerEnd::Refused:
-                continue; // the pager is still blank; the next assignment may do
-            case PagerEnd::Programmed:
+                queue.Refused(*assignment);
+                continue; // nothing was written; the next assignment may do
             case PagerEnd::WrongGeneration:
-            case PagerEnd::Stopped:
-            case PagerEnd::None:
+                queue.Failed(*assignment);
                 return;
-            case PagerEnd::CradleLost:
-                if (!WaitForCradle()) {
-                    return;
-                }
-                if (const std::optional<std::uint8_t> seen = SeatedGeneration()) {
-                    generation = *seen;
-                } else {
-                    return;
-                }
+            case PagerEnd::Programmed:
+                queue.Programmed(*assignment);
+                return;
+            case PagerEnd::Stopped:
+                queue.Interrupted(*assignment);
+                return;
+            case PagerEnd::FailedClean:
+                queue.Failed(*assignment);
+                held.reset();
                 break;
-            case PagerEnd::Failed:
+            case PagerEnd::FailedHoldingNumbers:
+                held = Held{*assignment, result.image, result.blocksWritten};
                 break;
             }
             ++attempt;
+            if (result.cradleLost && !WaitForCradle()) {
+                break;
+            }
+            switch (held ? cradle_->StillHolds(held->image, held->blocksWritten)
+                         : SeatedHolding()) {
+            case CradleSite::Holding::Same:
+                break;
+            case CradleSite::Holding::Other:
+                // Another pager sits in the cradle now: it starts afresh.
+                ReleaseHeld(held);
+                attempt = 0;
+                break;
+            case CradleSite::Holding::Empty:
+            case CradleSite::Holding::NoAnswer:
+                ReleaseHeld(held);
+                return;
+            }
+            if (const std::optional<std::uint8_t> seen = SeatedGeneration()) {
+                generation = *seen;
+            }
         }
-        batch_.listener_.Notice(
-            cradle_->id(), "the pager failed " + std::to_string(batch_.options_.attemptsPerPager) +
-                               " times: take it out");
+        ReleaseHeld(held);
+        if (!batch_.stopTaking_.load()) {
+            batch_.listener_.Notice(cradle_->id(),
+                                    "the pager failed " +
+                                        std::to_string(batch_.options_.attemptsPerPager) +
+                                        " times: take it out");
+        }
+    }
+
+    CradleSite::Holding SeatedHolding() {
+        return SeatedGeneration() ? CradleSite::Holding::Same : CradleSite::Holding::Empty;
+    }
+
+    // The assignment a pager that is gone may hold part of is never handed out again in this
+    // batch unless the user says so.
+    void ReleaseHeld(std::optional<Held>& held) {
+        if (!held) {
+            return;
+        }
+        batch_.queue_.Interrupted(held->assignment);
+        batch_.listener_.Notice(cradle_->id(),
+                                "pager " + std::to_string(held->assignment + 1) +
+                                    " went away partly written; its numbers are held back");
+        held.reset();
     }
 
     std::optional<std::size_t> TakeAssignment() {
@@ -233,7 +301,8 @@ private:
         return std::nullopt;
     }
 
-    PagerEnd Attempt(std::uint8_t generation, std::size_t assignment) {
+    // One attempt at one pager; the caller ends the assignment in the queue.
+    AttemptResult Attempt(std::uint8_t generation, std::size_t assignment) {
         const Assignment& numbers = batch_.assignments_[assignment];
         PagerSettings settings;
         const PagerImage image =
@@ -251,33 +320,30 @@ private:
         try {
             if (std::optional<std::string> reused = ReusedCapcode(numbers)) {
                 Refuse(record, *reused);
-                batch_.queue_.Refused(assignment);
-                return PagerEnd::Refused;
+                return {PagerEnd::Refused};
             }
             if (batch_.template_.mode && *batch_.template_.mode != generation) {
                 Refuse(record, std::string("the template is for ") +
                                    GenerationName(*batch_.template_.mode) + " pagers; this is a " +
                                    GenerationName(generation) + " pager");
-                batch_.queue_.Failed(assignment);
-                return PagerEnd::WrongGeneration;
+                return {PagerEnd::WrongGeneration};
             }
             if (std::optional<std::string> problem = BackUp()) {
                 Refuse(record, *problem);
-                batch_.queue_.Failed(assignment);
-                return PagerEnd::Failed;
+                return {PagerEnd::FailedClean};
             }
             const std::int64_t attempt = batch_.journal_.BeginAttempt(
                 {batch_.batchId_, assignment, cradle_->id(), generation, settings.serialNumber,
                  record.capcodes, Sha256Hex(std::span<const std::uint8_t>(image))});
             const TransferOutcome outcome = WriteAndVerify(image, generation);
-            if (outcome.result == TransferResult::LinkFailed) {
+            const bool cradleLost = outcome.result == TransferResult::LinkFailed;
+            if (cradleLost) {
                 cradle_->Close();
             }
-            return Record(attempt, outcome, record);
+            return {Record(attempt, outcome, record), cradleLost, image, outcome.blocksWritten};
         } catch (const JournalError& error) {
             batch_.JournalFailed(error.what());
-            batch_.queue_.Interrupted(assignment);
-            return PagerEnd::Stopped;
+            return {PagerEnd::Stopped};
         }
     }
 
@@ -349,32 +415,39 @@ private:
         return outcome;
     }
 
+    // Ends the attempt in the journal. A write that broke off after the pager may have taken
+    // some of the numbers is journaled as interrupted, as a crash there would be: the numbers
+    // are not free for another pager until this one holds them or the user has checked.
     PagerEnd Record(std::int64_t attempt, const TransferOutcome& outcome, PagerRecord& record) {
         Journal& journal = batch_.journal_;
+        PagerEnd end = PagerEnd::Programmed;
         if (outcome.ok()) {
-            journal.CompleteAttempt(attempt, AttemptOutcome::Programmed, {});
-            batch_.queue_.Programmed(record.assignment);
+            journal.CompleteAttempt(attempt, AttemptOutcome::Programmed, "");
             record.outcome = AttemptOutcome::Programmed;
-            batch_.listener_.PagerEnded(record);
-            return PagerEnd::Programmed;
-        }
-        record.reason = outcome.details.empty() ? "stopped" : outcome.details;
-        if (outcome.result == TransferResult::Stopped) {
-            const std::string reason = "stopped at once; " + std::to_string(outcome.blocksWritten) +
-                                       " of " + std::to_string(WriteBlockCount(true)) +
-                                       " blocks written";
-            journal.MarkInterrupted(attempt, reason);
-            batch_.queue_.Interrupted(record.assignment);
+        } else if (outcome.result == TransferResult::Stopped || MayHoldNumbers(outcome)) {
+            const std::string written = std::to_string(outcome.blocksWritten) + " of " +
+                                        std::to_string(WriteBlockCount(true)) + " blocks written";
+            record.reason = outcome.result == TransferResult::Stopped
+                                ? "stopped at once; " + written
+                                : outcome.details + " (" + written + ")";
+            journal.MarkInterrupted(attempt, record.reason);
             record.outcome = AttemptOutcome::Interrupted;
-            record.reason = reason;
-            batch_.listener_.PagerEnded(record);
-            return PagerEnd::Stopped;
+            end = outcome.result == TransferResult::Stopped ? PagerEnd::Stopped
+                                                            : PagerEnd::FailedHoldingNumbers;
+        } else {
+            record.reason = outcome.details;
+            journal.CompleteAttempt(attempt, AttemptOutcome::Failed, record.reason);
+            record.outcome = AttemptOutcome::Failed;
+            end = PagerEnd::FailedClean;
         }
-        journal.CompleteAttempt(attempt, AttemptOutcome::Failed, record.reason);
-        batch_.queue_.Failed(record.assignment);
         batch_.listener_.PagerEnded(record);
-        return outcome.result == TransferResult::LinkFailed ? PagerEnd::CradleLost
-                                                            : PagerEnd::Failed;
+        return end;
+    }
+
+    // The numbers sit in the capcode entries and the serial-number block; blocks before them
+    // hold none. A write that sent no block holding them left the pager without any.
+    static bool MayHoldNumbers(const TransferOutcome& outcome) {
+        return outcome.blocksWritten >= image_map::kCapcodeEntries / kBlockSize;
     }
 
     void Begin(SiteActivity activity, std::uint32_t blocks) {

@@ -1,6 +1,9 @@
 #include "production/CradleSite.h"
 
 #include "link/backends/SystemUsbLibrary.h"
+#include "programming/BlockRegions.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -51,6 +54,27 @@ CradleSite::Seat CradleSite::Identify() {
         break;
     }
     return Seat::Empty;
+}
+
+CradleSite::Holding CradleSite::StillHolds(const PagerImage& image, std::uint32_t blocksWritten) {
+    SilentLinkHost host;
+    CradleProtocol link(*context_.channel, context_.transfer, host);
+    const std::uint32_t blocks =
+        std::clamp<std::uint32_t>(blocksWritten, 1, kSettingsBlocksWithSerial);
+    for (std::uint32_t block = 0; block < blocks; ++block) {
+        const std::uint32_t address = block * kBlockSize;
+        if (!link.ReadBlock(address)) {
+            return Holding::NoAnswer;
+        }
+        const std::uint8_t* data = context_.transfer.reply.data() + kFrameHeaderSize;
+        if (block == 0 && CradleProtocol::ClassifyIdentity(data) == PagerIdentity::Invalid) {
+            return Holding::Empty;
+        }
+        if (!std::equal(data, data + kBlockSize, image.begin() + address)) {
+            return Holding::Other;
+        }
+    }
+    return Holding::Same;
 }
 
 const char* SeatText(CradleSite::Seat seat) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image/PagerImage.h"
 #include "link/CradleProtocol.h"
 #include "programming/ProgrammerContext.h"
 
@@ -29,6 +30,11 @@ public:
     // What sits in the cradle, from its identity block; the channel must be open.
     enum class Seat { V1, V2, Empty, NoAnswer };
     Seat Identify();
+
+    // Whether the pager in the cradle is the one a write of this image broke off on: it holds
+    // the first blocks the write sent (of the settings blocks, as many as were echoed).
+    enum class Holding { Same, Other, Empty, NoAnswer };
+    Holding StillHolds(const PagerImage& image, std::uint32_t blocksWritten);
 
 private:
     std::string id_;

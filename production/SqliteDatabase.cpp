@@ -61,8 +61,9 @@ SqliteStatement& SqliteStatement::Bind(int index, std::int64_t value) {
 }
 
 SqliteStatement& SqliteStatement::Bind(int index, std::string_view text) {
-    database_.Check(sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
-                                      SQLITE_TRANSIENT));
+    // An empty view may point nowhere, which SQLite would store as NULL rather than "".
+    database_.Check(sqlite3_bind_text(statement_, index, text.empty() ? "" : text.data(),
+                                      static_cast<int>(text.size()), SQLITE_TRANSIENT));
     return *this;
 }
 

@@ -297,10 +297,18 @@ void Journal::MarkInterrupted(std::int64_t attempt, std::string_view reason) {
 
 void Journal::EndAttempt(std::int64_t attempt, AttemptOutcome outcome, std::string_view reason) {
     Locked("end attempt", [&] {
+        // The end of an attempt is committed without waiting for the disk: it reaches the disk
+        // with the next attempt's start, or when the journal closes. A power cut before that
+        // can only turn it back into "started", which the next run reports as interrupted and
+        // holds back, so nothing is ever handed out twice; the start, which a write must not
+        // outrun, is always synced.
+        database_->Execute("PRAGMA synchronous = NORMAL");
         SqliteStatement end(*database_, "UPDATE attempts SET outcome = ?1, reason = ?2 "
                                         "WHERE id = ?3 AND outcome = 'started'");
         end.Bind(1, OutcomeName(outcome)).Bind(2, reason).Bind(3, attempt).Run();
-        if (database_->ChangedRows() != 1) {
+        const bool ended = database_->ChangedRows() == 1;
+        database_->Execute("PRAGMA synchronous = FULL");
+        if (!ended) {
             throw SqliteError("attempt " + std::to_string(attempt) + " is not in progress");
         }
     });

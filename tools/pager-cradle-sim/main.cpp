@@ -8,6 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include <signal.h> // NOLINT(modernize-deprecated-headers): POSIX signal calls
+#include <sys/prctl.h>
 
 #include <chrono>
 #include <iostream>
@@ -68,6 +69,9 @@ std::unique_ptr<VirtualCradleServer> Announce(std::shared_ptr<CradleSimulator> c
 } // namespace
 
 int main(int argc, char** argv) {
+    // Replies are due at exact times; the kernel's default timer slack would make each one up
+    // to 50 microseconds late.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     CLI::App app{"Present a simulated pager cradle as a virtual cradle."};
     SimOptions options;
     AddSimOptions(app, options);

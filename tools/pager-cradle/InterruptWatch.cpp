@@ -25,6 +25,8 @@ InterruptWatch::InterruptWatch() {
 
 InterruptWatch::~InterruptWatch() {
     stopping_.store(true);
+    // Wakes the watch at once rather than at its next poll; it ignores a signal once stopping.
+    pthread_kill(thread_.native_handle(), SIGTERM);
     thread_.join();
 }
 
@@ -37,7 +39,7 @@ void InterruptWatch::Watch() {
     const sigset_t signals = StopSignals();
     const timespec pollInterval{0, 50'000'000};
     while (!stopping_.load()) {
-        if (sigtimedwait(&signals, nullptr, &pollInterval) <= 0) {
+        if (sigtimedwait(&signals, nullptr, &pollInterval) <= 0 || stopping_.load()) {
             continue;
         }
         const int count = ++count_;

@@ -68,6 +68,7 @@ TEST_F(LibusbBackendTest, ListsOnlyCradlesAndReadsTheirStringsOncePerAppearance)
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_EQ(listed[0].serialNumber, "wex_writer");
     EXPECT_EQ(listed[0].description, "USBXpress Device");
+    EXPECT_EQ(listed[0].location, "usb:1-1") << "the bus and port path, as lsusb -t names it";
     const int stringReads = usb.log().stringRequests;
     for (int poll = 0; poll < 20; ++poll)
         EXPECT_EQ(backend.ListDevices().size(), 1u);
@@ -210,6 +211,7 @@ TEST_F(LibusbBackendTest, RefusedAccessIsReportedOncePerAppearanceWithTheFix) {
     const std::vector<UsbDeviceInfo> listed = ListWhenCount(backend, 1);
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_FALSE(listed[0].serialNumber.has_value());
+    EXPECT_TRUE(listed[0].accessDenied);
 
     const std::optional<std::string> problem = backend.TakeAccessProblem();
     ASSERT_TRUE(problem.has_value());
@@ -228,6 +230,7 @@ TEST_F(LibusbBackendTest, RefusedAccessIsReportedOncePerAppearanceWithTheFix) {
     // Once access is granted, the next poll reads the strings.
     backend.refuse = false;
     EXPECT_EQ(backend.ListDevices().at(0).serialNumber, "wex_writer");
+    EXPECT_FALSE(backend.ListDevices().at(0).accessDenied);
     EXPECT_FALSE(backend.TakeAccessProblem().has_value());
 }
 

@@ -16,7 +16,7 @@ public:
 
 } // namespace
 
-CradleSite::CradleSite(std::string id) : CradleSite(id, CreateSystemUsbLibrary(id)) {}
+CradleSite::CradleSite(const std::string& id) : CradleSite(id, CreateSystemUsbLibrary(id)) {}
 
 CradleSite::CradleSite(std::string id, std::unique_ptr<UsbXpressLibrary> library)
     : id_(std::move(id)) {

@@ -13,7 +13,7 @@
 class CradleSite {
 public:
     // The system's cradle at this id.
-    explicit CradleSite(std::string id);
+    explicit CradleSite(const std::string& id);
     // A cradle behind a given library (tests); the library should list just that cradle.
     CradleSite(std::string id, std::unique_ptr<UsbXpressLibrary> library);
     CradleSite(const CradleSite&) = delete;

@@ -169,6 +169,7 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
 
     std::vector<std::unique_ptr<CradleSite>> sites = OpenSites(options.cradles);
     std::vector<std::string> ids;
+    ids.reserve(sites.size());
     for (const auto& site : sites) {
         ids.push_back(site->id());
     }

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 
@@ -24,7 +25,7 @@ std::string Clock() {
 }
 
 std::string Minutes(double seconds) {
-    const long whole = static_cast<long>(seconds + 0.5);
+    const long whole = std::lround(seconds);
     char text[32];
     std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
     return text;

@@ -7,26 +7,30 @@
 
 namespace {
 
-sigset_t StopSignals() {
+// The watch's own wake-up when the program ends; it is never counted.
+constexpr int kWakeSignal = SIGUSR1;
+
+sigset_t WatchedSignals() {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, kWakeSignal);
     return signals;
 }
 
 } // namespace
 
 InterruptWatch::InterruptWatch() {
-    const sigset_t signals = StopSignals();
+    const sigset_t signals = WatchedSignals();
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     thread_ = std::thread([this] { Watch(); });
 }
 
 InterruptWatch::~InterruptWatch() {
     stopping_.store(true);
-    // Wakes the watch at once rather than at its next poll; it ignores a signal once stopping.
-    pthread_kill(thread_.native_handle(), SIGTERM);
+    // Wakes the watch at once rather than at its next poll.
+    pthread_kill(thread_.native_handle(), kWakeSignal);
     thread_.join();
 }
 
@@ -36,16 +40,17 @@ void InterruptWatch::SetHandler(Handler handler) {
 }
 
 void InterruptWatch::Watch() {
-    const sigset_t signals = StopSignals();
+    const sigset_t signals = WatchedSignals();
     const timespec pollInterval{0, 50'000'000};
     while (!stopping_.load()) {
-        if (sigtimedwait(&signals, nullptr, &pollInterval) <= 0 || stopping_.load()) {
+        const int signal = sigtimedwait(&signals, nullptr, &pollInterval);
+        if (signal <= 0 || signal == kWakeSignal) {
             continue;
         }
-        const int count = ++count_;
+        const int interrupts = ++count_;
         std::lock_guard lock(mutex_);
         if (handler_) {
-            handler_(count);
+            handler_(interrupts);
         }
     }
 }

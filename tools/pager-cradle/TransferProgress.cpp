@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -61,9 +62,9 @@ void TransferProgress::Draw(bool force) {
     std::string left = "";
     if (done_ > 0 && done_ < blocks_) {
         const double elapsed = std::chrono::duration<double>(now - started_).count();
-        const int seconds = static_cast<int>(elapsed * (blocks_ - done_) / done_ + 0.5);
+        const long seconds = std::lround(elapsed * (blocks_ - done_) / done_);
         char text[32];
-        std::snprintf(text, sizeof text, "  %d:%02d left", seconds / 60, seconds % 60);
+        std::snprintf(text, sizeof text, "  %ld:%02ld left", seconds / 60, seconds % 60);
         left = text;
     }
     std::fprintf(stderr, "\r\033[K%-12s [%s] %3u/%u blocks%s", step_.c_str(), bar.c_str(), done_,

@@ -231,11 +231,15 @@ void CTarnwick4730NewDlg::ShowSettings() {
 }
 
 void CTarnwick4730NewDlg::GatherPages() {
-    pages_->Store(context_.state.tabLockState.load() == TabLockState::Unlocked);
+    StorePages();
     std::lock_guard lock(context_.dataMutex);
     EncodeImage(context_.settings, context_.state.programmingMode.load(), CurrentLocalTime(),
                 context_.image);
     WriteWorkingFile(context_.state.workingDirectory, context_.image);
+}
+
+void CTarnwick4730NewDlg::StorePages() {
+    pages_->Store(context_.state.tabLockState.load() == TabLockState::Unlocked);
 }
 
 void CTarnwick4730NewDlg::LoadGeneralPage() {

@@ -101,6 +101,7 @@ public:
     void RebuildTabs() override;
     void ShowSettings() override;
     void GatherPages() override;
+    void StorePages() override;
     void LoadGeneralPage() override;
     void IncrementCapcodes() override;
 

@@ -17,6 +17,8 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -52,6 +54,12 @@ constexpr int kCanMessage2FirstCapcode = 5;
 // A chosen file name in the file system's own encoding.
 std::filesystem::path LocalPath(const QString& name) {
     return std::filesystem::path(QFile::encodeName(name).toStdString());
+}
+
+// A dialog left with its proposed name "*.sav" hands that name back in the folder it shows:
+// nothing was chosen, which counts as a cancel.
+bool NothingChosen(const std::optional<QString>& path) {
+    return !path || QFileInfo(*path).fileName() == QLatin1String(kImageFileName);
 }
 
 std::string CurrentDirectory() {
@@ -282,7 +290,7 @@ void CTarnwick4730NewDlg::saveClicked() {
         files_.Choose(this, {FileDialogRequest::Purpose::Save, QString::fromLatin1(kSaveFilter),
                              QString::fromLatin1(kImageSuffix), QString::fromLatin1(kImageFileName),
                              QFile::decodeName(context_.state.workingDirectory.c_str())});
-    if (!path || *path == QLatin1String(kImageFileName)) {
+    if (NothingChosen(path)) {
         return;
     }
     GatherPages();
@@ -304,7 +312,7 @@ void CTarnwick4730NewDlg::loadClicked() {
         files_.Choose(this, {FileDialogRequest::Purpose::Open, QString::fromLatin1(kOpenFilter),
                              QString::fromLatin1(kImageSuffix), QString::fromLatin1(kImageFileName),
                              QFile::decodeName(context_.state.workingDirectory.c_str())});
-    if (!path || *path == QLatin1String(kImageFileName)) {
+    if (NothingChosen(path)) {
         return;
     }
     FileError error;

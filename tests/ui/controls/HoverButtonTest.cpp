@@ -1,12 +1,15 @@
 #include "ui/controls/HoverButton.h"
 
 #include <QApplication>
+#include <QEnterEvent>
 #include <QImage>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
@@ -91,6 +94,95 @@ TEST_F(HoverButtonTest, OutlineAndEdgeFollowTheMouse) {
         EXPECT_EQ(button.state(), step.state);
         EXPECT_EQ(outlineOf(image), step.outline);
         EXPECT_EQ(upperEdgeOf(image), step.edge ? light : button.faceColour());
+    }
+}
+
+// After any order of presses, moves, releases, enabling and disabling, the button is lit only
+// while the mouse is over it and pressed only while the left button is held there.
+TEST(HoverButtonSequences, TheLookFollowsTheMouseWhateverTheOrder) {
+    enum Action { Enter, Leave, Press, DragOff, DragOn, ReleaseOff, ReleaseOn, Disable, Enable };
+    struct Step {
+        Action action;
+        int state;
+    };
+    struct Sequence {
+        const char* name;
+        std::vector<Step> steps;
+    };
+    using B = CButtonEx;
+    const Sequence sequences[] = {
+        {"pressed, dragged off, released outside",
+         {{Enter, B::Hover},
+          {Press, B::Pressed},
+          {DragOff, B::Normal},
+          {DragOff, B::Normal},
+          {ReleaseOff, B::Normal},
+          {Leave, B::Normal}}},
+        {"dragged off and back on",
+         {{Enter, B::Hover},
+          {Press, B::Pressed},
+          {DragOff, B::Normal},
+          {DragOn, B::Pressed},
+          {ReleaseOn, B::Hover}}},
+        {"enabled under a resting mouse",
+         {{Disable, B::Disabled}, {Enter, B::Disabled}, {Enable, B::Hover}}},
+        {"disabled while held, enabled after the mouse left",
+         {{Enter, B::Hover},
+          {Press, B::Pressed},
+          {Disable, B::Disabled},
+          {Leave, B::Disabled},
+          {Enable, B::Normal}}},
+    };
+    const QPoint inside(kWidth / 2, kHeight / 2);
+    const QPoint outside(kWidth + 20, kHeight / 2);
+    for (const Sequence& sequence : sequences) {
+        SCOPED_TRACE(sequence.name);
+        CButtonEx button(QStringLiteral("Save"));
+        button.resize(kWidth, kHeight);
+        auto mouse = [&](QEvent::Type type, const QPoint& at, Qt::MouseButtons held) {
+            const Qt::MouseButton changed =
+                type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+            QMouseEvent event(type, at, button.mapToGlobal(at), changed, held, Qt::NoModifier);
+            QApplication::sendEvent(&button, &event);
+        };
+        for (const Step& step : sequence.steps) {
+            switch (step.action) {
+            case Enter: {
+                QEnterEvent enter(inside, inside, button.mapToGlobal(inside));
+                QApplication::sendEvent(&button, &enter);
+                break;
+            }
+            case Leave: {
+                QEvent leave(QEvent::Leave);
+                QApplication::sendEvent(&button, &leave);
+                break;
+            }
+            case Press:
+                mouse(QEvent::MouseButtonPress, inside, Qt::LeftButton);
+                break;
+            case DragOff:
+                mouse(QEvent::MouseMove, outside, Qt::LeftButton);
+                break;
+            case DragOn:
+                mouse(QEvent::MouseMove, inside, Qt::LeftButton);
+                break;
+            case ReleaseOff:
+                mouse(QEvent::MouseButtonRelease, outside, Qt::NoButton);
+                break;
+            case ReleaseOn:
+                mouse(QEvent::MouseButtonRelease, inside, Qt::NoButton);
+                break;
+            case Disable:
+            case Enable:
+                button.setEnabled(step.action == Enable);
+                break;
+            }
+            const QImage image = button.grab().toImage();
+            EXPECT_EQ(button.state(), step.state) << "after step " << step.action;
+            EXPECT_EQ(image.pixelColor(kWidth / 2, 0) == CButtonEx::kHoverOutline,
+                      step.state == B::Hover)
+                << "after step " << step.action;
+        }
     }
 }
 

@@ -404,7 +404,17 @@ void CTarnwick4730NewDlg::done(int result) {
     QDialog::done(result);
 }
 
-// ---- painting and menus ---------------------------------------------------------------------
+// ---- keys, painting and menus ---------------------------------------------------------------
+
+void CTarnwick4730NewDlg::keyPressEvent(QKeyEvent* event) {
+    // What reaches the window was not taken by a button or a page. The dialog's own handling
+    // would press the General page's default "OK" from the status box or the tab strip.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
 
 QRect CTarnwick4730NewDlg::backgroundRect() const {
     const QRect client = rect();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFocusEvent>
 #include <QTest>
 
 #include <vector>
@@ -121,7 +122,9 @@ TEST_F(CapcodeRulesTest, LeavingAnEditWithOneToSevenSetsEightWithAPlainBox) {
     }
 }
 
-TEST_F(CapcodeRulesTest, LosingFocusWithTheWindowIsNotLeavingTheEdit) {
+// Switching to another window leaves the edit too; the edit losing the focus again while its
+// box is open (the window deactivated once more) brings no second box.
+TEST_F(CapcodeRulesTest, LosingFocusWithTheWindowIsLeavingTheEditOnce) {
     ShowActive();
     Type(0, QStringLiteral("5"));
     CapcodeEdit(0)->setFocus(Qt::MouseFocusReason);
@@ -129,8 +132,28 @@ TEST_F(CapcodeRulesTest, LosingFocusWithTheWindowIsNotLeavingTheEdit) {
     other.show();
     QApplication::setActiveWindow(&other);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-    EXPECT_EQ(CapcodeEdit(0)->text(), QStringLiteral("5"));
-    EXPECT_TRUE(messages.shown().empty());
+    EXPECT_EQ(CapcodeEdit(0)->text(), QStringLiteral("8"));
+    EXPECT_EQ(messages.requests(), std::vector<MessageRequest>{RangePlain()});
+
+    // A page whose box, while open, sees its edit lose the focus with the window again.
+    struct BoxLosingTheEditAgain final : MessageBoxService {
+        QLineEdit* edit = nullptr;
+        int shown = 0;
+        MessageAnswer Show(QWidget*, const MessageRequest&) override {
+            if (++shown == 1) {
+                QFocusEvent again(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+                QApplication::sendEvent(edit, &again);
+            }
+            return MessageAnswer::Ok;
+        }
+    } boxes;
+    CInputCapcode second(PageEnvironment{context, boxes});
+    boxes.edit = FindControl<QLineEdit>(&second, CInputCapcode::kCapcodeEdits[3]);
+    boxes.edit->setText(QStringLiteral("3"));
+    QFocusEvent leaving(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(boxes.edit, &leaving);
+    EXPECT_EQ(boxes.shown, 1);
+    EXPECT_EQ(boxes.edit->text(), QStringLiteral("8"));
 }
 
 // Increment: rows prepared through the image, the increment run, the result in the image.

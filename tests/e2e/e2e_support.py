@@ -305,20 +305,22 @@ class Program:
 
     def choose(self, combo, item):
         """Picks an item of a combo box as a person does: a click opens its list, the arrow
-        keys move to the item and Enter takes it."""
-        if combo.name == item:
+        keys move to the item and Enter takes it. A combo box is named by its label; the item
+        it shows is its text."""
+        shown = text_of(combo)
+        if shown == item:
             return
         listing = first_child(combo, "list")
         items = [listing.getChildAtIndex(i).name for i in range(listing.childCount)]
         if item not in items:
             raise E2eFailure(f"{item!r} is not among the items {items}")
-        moves = items.index(item) - (items.index(combo.name) if combo.name in items else 0)
+        moves = items.index(item) - (items.index(shown) if shown in items else 0)
         click_centre(combo)
         wait_until(lambda: is_showing(listing), 5, "the combo's list to open")
         key = "Down" if moves > 0 else "Up"
         subprocess.run(["xdotool", "key", "--delay", "40", *([key] * abs(moves)), "Return"],
                        check=True)
-        wait_until(lambda: combo.name == item, 5, f"the combo to show {item!r}")
+        wait_until(lambda: text_of(combo) == item, 5, f"the combo to show {item!r}")
 
     # ---- message boxes ------------------------------------------------------------------------
 

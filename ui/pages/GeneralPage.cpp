@@ -124,13 +124,16 @@ private:
 
 // The technician leaves an edit by moving to another control or by switching to another window.
 // Focus that a popup (the edit's menu) or one of this program's own boxes takes for a moment
-// comes back to the edit when it closes: that is not leaving it.
-bool IsLeavingTheEdit(const QFocusEvent& event) {
+// comes back to the edit when it closes: that is not leaving it. The main window itself runs
+// modally, so only a modal window other than the edit's own counts as a box.
+bool IsLeavingTheEdit(const QWidget& edit, const QFocusEvent& event) {
     switch (event.reason()) {
     case Qt::PopupFocusReason:
         return false;
-    case Qt::ActiveWindowFocusReason:
-        return QApplication::activeModalWidget() == nullptr;
+    case Qt::ActiveWindowFocusReason: {
+        const QWidget* modal = QApplication::activeModalWidget();
+        return modal == nullptr || modal == edit.window();
+    }
     default:
         return true;
     }
@@ -344,9 +347,10 @@ void CInputCapcode::showPrivateColumn() {
 }
 
 bool CInputCapcode::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut && IsLeavingTheEdit(*static_cast<QFocusEvent*>(event))) {
+    if (event->type() == QEvent::FocusOut) {
         for (std::size_t row = 0; row < rows_.size(); ++row) {
-            if (watched == rows_[row].capcode) {
+            if (watched == rows_[row].capcode &&
+                IsLeavingTheEdit(*rows_[row].capcode, *static_cast<QFocusEvent*>(event))) {
                 checkCapcodeLeave(row);
             }
         }

@@ -125,6 +125,9 @@ TEST_F(CapcodeRulesTest, LeavingAnEditWithOneToSevenSetsEightWithAPlainBox) {
 // Switching to another window leaves the edit too; the edit losing the focus again while its
 // box is open (the window deactivated once more) brings no second box.
 TEST_F(CapcodeRulesTest, LosingFocusWithTheWindowIsLeavingTheEditOnce) {
+    // Modal, as the program runs its main window; shown again for that to take effect.
+    page->hide();
+    page->setWindowModality(Qt::ApplicationModal);
     ShowActive();
     Type(0, QStringLiteral("5"));
     CapcodeEdit(0)->setFocus(Qt::MouseFocusReason);
@@ -134,6 +137,8 @@ TEST_F(CapcodeRulesTest, LosingFocusWithTheWindowIsLeavingTheEditOnce) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     EXPECT_EQ(CapcodeEdit(0)->text(), QStringLiteral("8"));
     EXPECT_EQ(messages.requests(), std::vector<MessageRequest>{RangePlain()});
+
+    page->hide();
 
     // A page whose box, while open, sees its edit lose the focus with the window again.
     struct BoxLosingTheEditAgain final : MessageBoxService {

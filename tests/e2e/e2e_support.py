@@ -261,25 +261,17 @@ class Program:
         return self.window.name
 
     def window_manager_title(self):
-        """The main window's title as the window manager reads it (_NET_WM_NAME, what the title
-        bar and the task switcher show), not as Qt reports it."""
-        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid",
-                                str(self.process.pid)], capture_output=True, text=True)
-        titles = []
-        for window in found.stdout.split():
-            kind = subprocess.run(["xprop", "-id", window, "_NET_WM_WINDOW_TYPE"],
-                                  capture_output=True, text=True).stdout
-            if "_NET_WM_WINDOW_TYPE_NORMAL" not in kind:
-                continue  # a message box or another dialog
-            name = subprocess.run(["xprop", "-id", window, "-notype", "_NET_WM_NAME"],
-                                  capture_output=True, text=True).stdout
-            # _NET_WM_NAME = "the title", UTF-8, with \" and \\ escaped
-            quoted = name.partition(" = ")[2].strip()
-            if quoted.startswith('"') and quoted.endswith('"'):
-                titles.append(quoted[1:-1].replace('\\"', '"').replace("\\\\", "\\"))
-        if len(titles) != 1:
-            raise E2eFailure(f"expected one main window on the display, found titles {titles}")
-        return titles[0]
+        """The main window's title as the window manager reads it (_NET_WM_NAME, what title
+        bars and task switchers show), not as Qt reports it. No other window may be open."""
+        windows = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid",
+                                  str(self.process.pid)], capture_output=True, text=True)
+        names = [subprocess.run(["xprop", "-id", window, "-notype", "_NET_WM_NAME"],
+                                capture_output=True, text=True).stdout.strip()
+                 for window in windows.stdout.split()]
+        if len(names) != 1 or not names[0].endswith('"'):
+            raise E2eFailure(f"expected one window with a title, found {names}")
+        # _NET_WM_NAME = "the title" (this program's titles hold no quote or backslash)
+        return names[0].partition(' = "')[2][:-1]
 
     def tab_names(self):
         tabs = self.find("page tab list", "Settings")

@@ -9,7 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -100,43 +101,18 @@ TEST_F(HoverButtonTest, OutlineAndEdgeFollowTheMouse) {
 // After any order of presses, moves, releases, enabling and disabling, the button is lit only
 // while the mouse is over it and pressed only while the left button is held there.
 TEST(HoverButtonSequences, TheLookFollowsTheMouseWhateverTheOrder) {
-    enum Action { Enter, Leave, Press, DragOff, DragOn, ReleaseOff, ReleaseOn, Disable, Enable };
-    struct Step {
-        Action action;
-        int state;
-    };
-    struct Sequence {
-        const char* name;
-        std::vector<Step> steps;
-    };
-    using B = CButtonEx;
-    const Sequence sequences[] = {
-        {"pressed, dragged off, released outside",
-         {{Enter, B::Hover},
-          {Press, B::Pressed},
-          {DragOff, B::Normal},
-          {DragOff, B::Normal},
-          {ReleaseOff, B::Normal},
-          {Leave, B::Normal}}},
-        {"dragged off and back on",
-         {{Enter, B::Hover},
-          {Press, B::Pressed},
-          {DragOff, B::Normal},
-          {DragOn, B::Pressed},
-          {ReleaseOn, B::Hover}}},
-        {"enabled under a resting mouse",
-         {{Disable, B::Disabled}, {Enter, B::Disabled}, {Enable, B::Hover}}},
-        {"disabled while held, enabled after the mouse left",
-         {{Enter, B::Hover},
-          {Press, B::Pressed},
-          {Disable, B::Disabled},
-          {Leave, B::Disabled},
-          {Enable, B::Normal}}},
+    // Steps: Enter, Leave, Press, drag Off, drag back In, release off (r) or on (R), Disable,
+    // enAble. States after each: Normal, Hover, Pressed, X disabled.
+    const std::pair<const char*, const char*> sequences[] = {
+        {"EPOOrL", "HPNNNN"}, // pressed, dragged off, released outside
+        {"EPOIR", "HPNPH"},   // dragged off and back on
+        {"DEA", "XXH"},       // enabled under a resting mouse
+        {"EPDLA", "HPXXN"},   // disabled while held, enabled after the mouse left
     };
     const QPoint inside(kWidth / 2, kHeight / 2);
     const QPoint outside(kWidth + 20, kHeight / 2);
-    for (const Sequence& sequence : sequences) {
-        SCOPED_TRACE(sequence.name);
+    for (const auto& [steps, states] : sequences) {
+        SCOPED_TRACE(steps);
         CButtonEx button(QStringLiteral("Save"));
         button.resize(kWidth, kHeight);
         auto mouse = [&](QEvent::Type type, const QPoint& at, Qt::MouseButtons held) {
@@ -145,43 +121,41 @@ TEST(HoverButtonSequences, TheLookFollowsTheMouseWhateverTheOrder) {
             QMouseEvent event(type, at, button.mapToGlobal(at), changed, held, Qt::NoModifier);
             QApplication::sendEvent(&button, &event);
         };
-        for (const Step& step : sequence.steps) {
-            switch (step.action) {
-            case Enter: {
-                QEnterEvent enter(inside, inside, button.mapToGlobal(inside));
+        for (std::size_t i = 0; steps[i] != 0; ++i) {
+            QEnterEvent enter(inside, inside, button.mapToGlobal(inside));
+            QEvent leave(QEvent::Leave);
+            switch (steps[i]) {
+            case 'E':
                 QApplication::sendEvent(&button, &enter);
                 break;
-            }
-            case Leave: {
-                QEvent leave(QEvent::Leave);
+            case 'L':
                 QApplication::sendEvent(&button, &leave);
                 break;
-            }
-            case Press:
+            case 'P':
                 mouse(QEvent::MouseButtonPress, inside, Qt::LeftButton);
                 break;
-            case DragOff:
+            case 'O':
                 mouse(QEvent::MouseMove, outside, Qt::LeftButton);
                 break;
-            case DragOn:
+            case 'I':
                 mouse(QEvent::MouseMove, inside, Qt::LeftButton);
                 break;
-            case ReleaseOff:
+            case 'r':
                 mouse(QEvent::MouseButtonRelease, outside, Qt::NoButton);
                 break;
-            case ReleaseOn:
+            case 'R':
                 mouse(QEvent::MouseButtonRelease, inside, Qt::NoButton);
                 break;
-            case Disable:
-            case Enable:
-                button.setEnabled(step.action == Enable);
+            default:
+                button.setEnabled(steps[i] == 'A');
                 break;
             }
             const QImage image = button.grab().toImage();
-            EXPECT_EQ(button.state(), step.state) << "after step " << step.action;
+            const int expected = static_cast<int>(std::string_view("NHPX").find(states[i]));
+            EXPECT_EQ(button.state(), expected) << "after step " << i;
             EXPECT_EQ(image.pixelColor(kWidth / 2, 0) == CButtonEx::kHoverOutline,
-                      step.state == B::Hover)
-                << "after step " << step.action;
+                      expected == CButtonEx::Hover)
+                << "after step " << i;
         }
     }
 }

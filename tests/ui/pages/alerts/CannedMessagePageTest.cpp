@@ -10,7 +10,6 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QScrollBar>
 
 namespace {
 
@@ -158,24 +157,6 @@ TEST_F(CannedMessagePageTest, ImageTextsComeBackByteForByteUntilEdited) {
     widened.replace(widened.find('\r', widened.find('\n')), 1, "\r\n");
     EXPECT_EQ(Bytes(encoded, TextAddress(0), 128), widened.substr(0, 127) + '\0');
     EXPECT_EQ(Bytes(encoded, TextAddress(1), 17), std::string("!a\r\nb\r\nc\r\nd\r\n\r\ne\0", 17));
-}
-
-// At the window's font every message edit shows two lines, so a technician sees that a text
-// goes on.
-TEST_F(CannedMessagePageTest, EveryMessageShowsTwoLines) {
-    QWidget window;
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
-    window.setFont(font);
-    auto* page = new CCanMessage(environment, 0, &window);
-    window.show();
-    for (int s = 0; s < 16; ++s) {
-        text(*page, s)->setPlainText(QStringLiteral("Hello\nWorld"));
-    }
-    QApplication::processEvents();
-    for (int s = 0; s < 16; ++s) {
-        EXPECT_FALSE(text(*page, s)->verticalScrollBar()->isVisible()) << "slot " << s;
-    }
 }
 
 TEST_F(CannedMessagePageTest, EnterOutsideAMessageGoesNowhere) {

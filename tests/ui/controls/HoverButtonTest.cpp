@@ -115,40 +115,26 @@ TEST(HoverButtonSequences, TheLookFollowsTheMouseWhateverTheOrder) {
         SCOPED_TRACE(steps);
         CButtonEx button(QStringLiteral("Save"));
         button.resize(kWidth, kHeight);
-        auto mouse = [&](QEvent::Type type, const QPoint& at, Qt::MouseButtons held) {
+        for (std::size_t i = 0; steps[i] != 0; ++i) {
+            const char step = steps[i];
+            const QPoint at =
+                std::string_view("EPIR").find(step) != std::string_view::npos ? inside : outside;
+            QEnterEvent enter(at, at, button.mapToGlobal(at));
+            QEvent leave(QEvent::Leave);
+            const QEvent::Type type = step == 'P'                  ? QEvent::MouseButtonPress
+                                      : step == 'r' || step == 'R' ? QEvent::MouseButtonRelease
+                                                                   : QEvent::MouseMove;
             const Qt::MouseButton changed =
                 type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-            QMouseEvent event(type, at, button.mapToGlobal(at), changed, held, Qt::NoModifier);
-            QApplication::sendEvent(&button, &event);
-        };
-        for (std::size_t i = 0; steps[i] != 0; ++i) {
-            QEnterEvent enter(inside, inside, button.mapToGlobal(inside));
-            QEvent leave(QEvent::Leave);
-            switch (steps[i]) {
-            case 'E':
-                QApplication::sendEvent(&button, &enter);
-                break;
-            case 'L':
-                QApplication::sendEvent(&button, &leave);
-                break;
-            case 'P':
-                mouse(QEvent::MouseButtonPress, inside, Qt::LeftButton);
-                break;
-            case 'O':
-                mouse(QEvent::MouseMove, outside, Qt::LeftButton);
-                break;
-            case 'I':
-                mouse(QEvent::MouseMove, inside, Qt::LeftButton);
-                break;
-            case 'r':
-                mouse(QEvent::MouseButtonRelease, outside, Qt::NoButton);
-                break;
-            case 'R':
-                mouse(QEvent::MouseButtonRelease, inside, Qt::NoButton);
-                break;
-            default:
-                button.setEnabled(steps[i] == 'A');
-                break;
+            const Qt::MouseButtons held =
+                type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+            QMouseEvent mouse(type, at, button.mapToGlobal(at), changed, held, Qt::NoModifier);
+            if (step == 'D' || step == 'A') {
+                button.setEnabled(step == 'A');
+            } else {
+                QApplication::sendEvent(&button, step == 'E'   ? static_cast<QEvent*>(&enter)
+                                                 : step == 'L' ? &leave
+                                                               : &mouse);
             }
             const QImage image = button.grab().toImage();
             const int expected = static_cast<int>(std::string_view("NHPX").find(states[i]));

@@ -83,9 +83,8 @@ private:
         return false;
     }
 
-    // The pages keep their values: what they show is stored into the settings first, since
-    // the pages are reloaded from there in the new mode. Only the list index that moves between
-    // the V1 and V2 lists is shifted so that it keeps its meaning.
+    // The pages keep their values; only the list index that moves between the V1 and V2
+    // lists is shifted so that it keeps its meaning.
     void OfferModeSwitch(const char* question, std::uint8_t pagerMode,
                          std::uint8_t (*shiftMessageNumberOrder)(std::uint8_t)) {
         const MessageAnswer answer = host_.ShowMessage(
@@ -93,6 +92,8 @@ private:
         if (answer != MessageAnswer::Ok) {
             return;
         }
+        // The pages are reloaded from the settings in the new mode: what they show goes there
+        // first, or the technician's edits would be lost.
         host_.StorePages();
         ShiftMessageNumberOrder(shiftMessageNumberOrder);
         context_.state.programmingMode.store(pagerMode);

@@ -22,6 +22,10 @@ public:
     virtual void ShowSettings() = 0;
     // Pages to settings to image, then the working file.
     virtual void GatherPages() = 0;
+    // Pages to settings only: what the technician typed reaches the settings, so that reloading
+    // the pages (ShowSettings) shows it again. No encode, no working file. Hosts without pages
+    // have nothing to store.
+    virtual void StorePages() {}
 
     // Operations of the General page.
     virtual void LoadGeneralPage() = 0;

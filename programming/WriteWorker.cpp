@@ -113,6 +113,9 @@ private:
         if (answer != MessageAnswer::Ok) {
             return;
         }
+        // The pages are reloaded from the settings in the new mode: what they show goes there
+        // first, or the technician's edits would be lost.
+        host_.StorePages();
         ShiftMessageNumberOrder(shiftMessageNumberOrder);
         context_.state.programmingMode.store(pagerMode);
         host_.RebuildTabs();

@@ -260,6 +260,19 @@ class Program:
     def title(self):
         return self.window.name
 
+    def window_manager_title(self):
+        """The main window's title as the window manager reads it (_NET_WM_NAME, what title
+        bars and task switchers show), not as Qt reports it. No other window may be open."""
+        windows = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid",
+                                  str(self.process.pid)], capture_output=True, text=True)
+        names = [subprocess.run(["xprop", "-id", window, "-notype", "_NET_WM_NAME"],
+                                capture_output=True, text=True).stdout.strip()
+                 for window in windows.stdout.split()]
+        if len(names) != 1 or not names[0].endswith('"'):
+            raise E2eFailure(f"expected one window with a title, found {names}")
+        # _NET_WM_NAME = "the title" (this program's titles hold no quote or backslash)
+        return names[0].partition(' = "')[2][:-1]
+
     def tab_names(self):
         tabs = self.find("page tab list", "Settings")
         children = (tabs.getChildAtIndex(i) for i in range(tabs.childCount))
@@ -284,20 +297,22 @@ class Program:
 
     def choose(self, combo, item):
         """Picks an item of a combo box as a person does: a click opens its list, the arrow
-        keys move to the item and Enter takes it."""
-        if combo.name == item:
+        keys move to the item and Enter takes it. A combo box is named by its label; the item
+        it shows is its text."""
+        shown = text_of(combo)
+        if shown == item:
             return
         listing = first_child(combo, "list")
         items = [listing.getChildAtIndex(i).name for i in range(listing.childCount)]
         if item not in items:
             raise E2eFailure(f"{item!r} is not among the items {items}")
-        moves = items.index(item) - (items.index(combo.name) if combo.name in items else 0)
+        moves = items.index(item) - (items.index(shown) if shown in items else 0)
         click_centre(combo)
         wait_until(lambda: is_showing(listing), 5, "the combo's list to open")
         key = "Down" if moves > 0 else "Up"
         subprocess.run(["xdotool", "key", "--delay", "40", *([key] * abs(moves)), "Return"],
                        check=True)
-        wait_until(lambda: combo.name == item, 5, f"the combo to show {item!r}")
+        wait_until(lambda: text_of(combo) == item, 5, f"the combo to show {item!r}")
 
     # ---- message boxes ------------------------------------------------------------------------
 

@@ -64,8 +64,12 @@ class ProgramV1Pager(e2e.ProgramTestCase):
         self.assert_pager_holds(expected, "v1")
 
     def test_write_in_v2_mode_offers_the_switch_and_writes_nothing(self):
+        """The switch keeps what was typed, and the desktop shows each mode's title exactly."""
         program = self.program
+        self.assertEqual(program.window_manager_title(), e2e.TITLE_V2)
         before = self.cradle.memory()
+        program.type_text("Capcode 3", "1234567")
+        program.type_text("Startup text", "KEPT ACROSS")
         program.press("Write")
         caption, question = program.wait_for_alert(
             "V1 pager detected. Would you like to change to V1 programming screen? ")
@@ -75,6 +79,9 @@ class ProgramV1Pager(e2e.ProgramTestCase):
         e2e.wait_until(lambda: e2e.is_enabled(program.button("Save")), 5, "the write to end")
         self.assertEqual(self.cradle.memory(), before)
         self.assertEqual(program.alerts(), [])
+        self.assertEqual(program.window_manager_title(), e2e.TITLE_V1)
+        self.assertEqual(e2e.text_of(program.text_field("Capcode 3")), "1234567")
+        self.assertEqual(e2e.text_of(program.text_field("Startup text")), "KEPT ACROSS")
 
 
 if __name__ == "__main__":

@@ -41,54 +41,65 @@ QString CButtonEx::shownCaption() const {
 }
 
 void CButtonEx::setVisualState(int state) {
-    state_ = state;
-    update();
-}
-
-void CButtonEx::startHover() {
-    tracking_ = true;
-    setVisualState(Hover);
-}
-
-void CButtonEx::enterEvent(QEnterEvent* event) {
-    if (!tracking_) {
-        startHover();
+    if (state != state_) {
+        state_ = state;
+        update();
     }
+}
+
+void CButtonEx::followMouse(bool inside) {
+    tracking_ = inside;
+    if (leftHeld_) {
+        // Dragged off while held, the button neither looks pressed nor lit; back on, it is
+        // pressed again, as a click released there would still count.
+        setVisualState(inside ? Pressed : Normal);
+    } else {
+        setVisualState(inside ? Hover : Normal);
+    }
+}
+
+// Enter and leave also reach a disabled button, so it knows where the mouse is when it is
+// enabled again.
+void CButtonEx::enterEvent(QEnterEvent* event) {
+    followMouse(true);
     QPushButton::enterEvent(event);
 }
 
 void CButtonEx::leaveEvent(QEvent* event) {
-    if (tracking_) {
-        tracking_ = false;
-        setVisualState(Normal);
-    }
+    followMouse(false);
     QPushButton::leaveEvent(event);
 }
 
+// While the left button is held the moves keep coming when the mouse is off the button, and
+// no leave comes until it is released: the position decides.
 void CButtonEx::mouseMoveEvent(QMouseEvent* event) {
-    if (tracking_) {
-        if (!rect().contains(event->position().toPoint())) {
-            tracking_ = false;
-            setVisualState(Normal);
-        }
-    } else {
-        startHover();
-    }
+    followMouse(rect().contains(event->position().toPoint()));
     QPushButton::mouseMoveEvent(event);
 }
 
 void CButtonEx::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
-        setVisualState(Pressed);
+        leftHeld_ = true;
+        followMouse(rect().contains(event->position().toPoint()));
     }
     QPushButton::mousePressEvent(event);
 }
 
 void CButtonEx::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
-        setVisualState(Hover);
+        leftHeld_ = false;
+        followMouse(rect().contains(event->position().toPoint()));
     }
     QPushButton::mouseReleaseEvent(event);
+}
+
+void CButtonEx::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange) {
+        // A disabled button gets no release; the painting decides the disabled look.
+        leftHeld_ = false;
+        followMouse(tracking_);
+    }
+    QPushButton::changeEvent(event);
 }
 
 void CButtonEx::paintEvent(QPaintEvent*) {

@@ -10,6 +10,10 @@
 // outline with the mouse: grey when idle, white while the mouse is over it, no raised edge
 // while pressed, the face colour when disabled. Clicking works as on any push button; only
 // the drawing differs.
+//
+// The look follows where the mouse is, whatever order presses, moves, releases and enabling
+// come in: lit only while the mouse is over the button (also when it is enabled under a resting
+// mouse), pressed only while the left button is held with the mouse over it.
 class CButtonEx : public QPushButton {
     Q_OBJECT
 
@@ -30,6 +34,7 @@ public:
     void SetFaceColour(const QColor& colour);
 
     int state() const { return state_; }
+    // The mouse is over the button, as its enter, leave and move events tell.
     bool isTracking() const { return tracking_; }
     QColor faceColour() const { return faceColour_; }
     QColor disabledTextColour() const { return disabledTextColour_; }
@@ -47,14 +52,17 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void setVisualState(int state);
-    void startHover();
+    // The state from where the mouse is and whether the left button is held on the button.
+    void followMouse(bool inside);
     void drawRaisedInnerEdge(QPainter& painter, const QRect& area) const;
 
     int state_ = Normal;
     bool tracking_ = false;
+    bool leftHeld_ = false;
     QString caption_;
     QColor textColour_ = kDefaultText;
     QColor faceColour_ = kDefaultFace;

@@ -32,6 +32,11 @@ MessageAnswer QtMessageBoxService::Show(QWidget* owner, const MessageRequest& re
         box.setEscapeButton(QMessageBox::Ok);
     }
     box.setDefaultButton(QMessageBox::Ok);
+    // What went wrong, behind the box's "Show Details..." button; the box is otherwise the
+    // same as without it.
+    if (!request.details.empty()) {
+        box.setDetailedText(QString::fromStdString(request.details));
+    }
     box.exec();
     return box.clickedButton() == box.button(QMessageBox::Cancel) ? MessageAnswer::Cancel
                                                                   : MessageAnswer::Ok;

@@ -14,7 +14,8 @@ public:
 };
 
 // The real boxes: the caption is the window title and the text is shown as plain text, exactly
-// as given, blanks included. Texts are UTF-8 (the fixed texts are plain ASCII).
+// as given, blanks included. Details, when given, are the box's detailed text, shown with its
+// "Show Details..." button. Texts are UTF-8 (the fixed texts are plain ASCII).
 class QtMessageBoxService final : public MessageBoxService {
 public:
     MessageAnswer Show(QWidget* owner, const MessageRequest& request) override;

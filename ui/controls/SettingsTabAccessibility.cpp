@@ -4,6 +4,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QPointer>
 
 #include <vector>
@@ -22,10 +23,23 @@ public:
     QAccessibleInterface* parent() const override {
         return QAccessible::queryAccessibleInterface(control_.data());
     }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    // The tab's page is its only child.
+    QAccessibleInterface* child(int index) const override {
+        return index == 0 ? QAccessible::queryAccessibleInterface(page()) : nullptr;
+    }
+    int childCount() const override { return page() != nullptr ? 1 : 0; }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child != nullptr && page() != nullptr && child->object() == page() ? 0 : -1;
+    }
+    QAccessibleInterface* childAt(int x, int y) const override {
+        QWidget* shown = page();
+        if (shown == nullptr || !shown->isVisible() ||
+            !QRect(shown->mapToGlobal(QPoint(0, 0)), shown->size()).contains(x, y)) {
+            return nullptr;
+        }
+        return child(0);
+    }
+    QWidget* page() const { return isValid() ? control_->pageAt(index_) : nullptr; }
 
     QString text(QAccessible::Text kind) const override {
         if (kind == QAccessible::Name && isValid()) {
@@ -92,16 +106,11 @@ public:
         }
     }
 
-    int childCount() const override { return tabs() + QAccessibleWidget::childCount(); }
+    // The tabs only: the pages are reached through their tabs.
+    int childCount() const override { return tabs(); }
 
     QAccessibleInterface* child(int index) const override {
-        if (index < 0) {
-            return nullptr;
-        }
-        if (index < tabs()) {
-            return tabInterface(index);
-        }
-        return QAccessibleWidget::child(index - tabs());
+        return index >= 0 && index < tabs() ? tabInterface(index) : nullptr;
     }
 
     int indexOfChild(const QAccessibleInterface* child) const override {
@@ -110,10 +119,10 @@ public:
                 return i;
             }
         }
-        const int widgetIndex = QAccessibleWidget::indexOfChild(child);
-        return widgetIndex < 0 ? -1 : widgetIndex + tabs();
+        return -1;
     }
 
+    // A tab under the point, or the selected tab when the point is on its page.
     QAccessibleInterface* childAt(int x, int y) const override {
         const QPoint local = control()->mapFromGlobal(QPoint(x, y));
         for (int i = 0; i < tabs(); ++i) {
@@ -121,14 +130,36 @@ public:
                 return tabInterface(i);
             }
         }
-        return QAccessibleWidget::childAt(x, y);
+        const int current = control()->currentIndex();
+        if (current >= 0 && tabInterface(current)->childAt(x, y) != nullptr) {
+            return tabInterface(current);
+        }
+        return nullptr;
     }
 
+    // The selected tab when the control itself or a control on its page has the focus.
     QAccessibleInterface* focusChild() const override {
-        if (control()->hasFocus() && control()->currentIndex() >= 0) {
-            return tabInterface(control()->currentIndex());
+        const int current = control()->currentIndex();
+        if (current < 0) {
+            return nullptr;
         }
-        return QAccessibleWidget::focusChild();
+        const QWidget* focused = QApplication::focusWidget();
+        const QWidget* page = control()->pageAt(current);
+        if (control()->hasFocus() ||
+            (focused != nullptr && page != nullptr && page->isAncestorOf(focused))) {
+            return tabInterface(current);
+        }
+        return nullptr;
+    }
+
+    // The interface of the tab holding page, or nullptr when no tab holds it.
+    QAccessibleInterface* tabHolding(const QWidget* page) const {
+        for (int i = 0; i < tabs(); ++i) {
+            if (control()->pageAt(i) == page) {
+                return tabInterface(i);
+            }
+        }
+        return nullptr;
     }
 
 private:
@@ -148,9 +179,55 @@ private:
     mutable std::vector<QAccessible::Id> tabIds_;
 };
 
+// A page of the tab control: its parent for assistive technology is the tab that holds it,
+// and it is named by that tab's caption unless it has a name of its own.
+class TabPageAccessible final : public QAccessibleWidget {
+public:
+    explicit TabPageAccessible(QWidget* page) : QAccessibleWidget(page) {}
+
+    QAccessibleInterface* parent() const override {
+        TabControlAccessible* control = controlInterface();
+        if (control == nullptr) {
+            return QAccessibleWidget::parent();
+        }
+        QAccessibleInterface* tab = control->tabHolding(widget());
+        return tab != nullptr ? tab : control;
+    }
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty()) {
+            if (QAccessibleInterface* tab = holdingTab()) {
+                return tab->text(QAccessible::Name).trimmed();
+            }
+        }
+        return QAccessibleWidget::text(kind);
+    }
+
+private:
+    // The tab control's interface, while the page sits on a tab control.
+    TabControlAccessible* controlInterface() const {
+        auto* control = qobject_cast<CMyTab*>(widget()->parentWidget());
+        return control != nullptr ? dynamic_cast<TabControlAccessible*>(
+                                        QAccessible::queryAccessibleInterface(control))
+                                  : nullptr;
+    }
+    QAccessibleInterface* holdingTab() const {
+        TabControlAccessible* control = controlInterface();
+        return control != nullptr ? control->tabHolding(widget()) : nullptr;
+    }
+};
+
+// Asked with the most derived class name first, so a page of any class gets its interface
+// here before the generic widget one.
 QAccessibleInterface* CreateSettingsTabAccessible(const QString& className, QObject* object) {
-    if (className == QLatin1String("CMyTab") && object != nullptr && object->isWidgetType()) {
+    if (object == nullptr || !object->isWidgetType()) {
+        return nullptr;
+    }
+    if (className == QLatin1String("CMyTab")) {
         return new TabControlAccessible(static_cast<CMyTab*>(object));
+    }
+    if (qobject_cast<CMyTab*>(object->parent()) != nullptr) {
+        return new TabPageAccessible(static_cast<QWidget*>(object));
     }
     return nullptr;
 }

@@ -17,6 +17,8 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -52,6 +54,12 @@ constexpr int kCanMessage2FirstCapcode = 5;
 // A chosen file name in the file system's own encoding.
 std::filesystem::path LocalPath(const QString& name) {
     return std::filesystem::path(QFile::encodeName(name).toStdString());
+}
+
+// A dialog left with its proposed name "*.sav" hands that name back in the folder it shows:
+// nothing was chosen, which counts as a cancel.
+bool NothingChosen(const std::optional<QString>& path) {
+    return !path || QFileInfo(*path).fileName() == QLatin1String(kImageFileName);
 }
 
 std::string CurrentDirectory() {
@@ -231,11 +239,15 @@ void CTarnwick4730NewDlg::ShowSettings() {
 }
 
 void CTarnwick4730NewDlg::GatherPages() {
-    pages_->Store(context_.state.tabLockState.load() == TabLockState::Unlocked);
+    StorePages();
     std::lock_guard lock(context_.dataMutex);
     EncodeImage(context_.settings, context_.state.programmingMode.load(), CurrentLocalTime(),
                 context_.image);
     WriteWorkingFile(context_.state.workingDirectory, context_.image);
+}
+
+void CTarnwick4730NewDlg::StorePages() {
+    pages_->Store(context_.state.tabLockState.load() == TabLockState::Unlocked);
 }
 
 void CTarnwick4730NewDlg::LoadGeneralPage() {
@@ -278,7 +290,7 @@ void CTarnwick4730NewDlg::saveClicked() {
         files_.Choose(this, {FileDialogRequest::Purpose::Save, QString::fromLatin1(kSaveFilter),
                              QString::fromLatin1(kImageSuffix), QString::fromLatin1(kImageFileName),
                              QFile::decodeName(context_.state.workingDirectory.c_str())});
-    if (!path || *path == QLatin1String(kImageFileName)) {
+    if (NothingChosen(path)) {
         return;
     }
     GatherPages();
@@ -300,7 +312,7 @@ void CTarnwick4730NewDlg::loadClicked() {
         files_.Choose(this, {FileDialogRequest::Purpose::Open, QString::fromLatin1(kOpenFilter),
                              QString::fromLatin1(kImageSuffix), QString::fromLatin1(kImageFileName),
                              QFile::decodeName(context_.state.workingDirectory.c_str())});
-    if (!path || *path == QLatin1String(kImageFileName)) {
+    if (NothingChosen(path)) {
         return;
     }
     FileError error;
@@ -392,7 +404,17 @@ void CTarnwick4730NewDlg::done(int result) {
     QDialog::done(result);
 }
 
-// ---- painting and menus ---------------------------------------------------------------------
+// ---- keys, painting and menus ---------------------------------------------------------------
+
+void CTarnwick4730NewDlg::keyPressEvent(QKeyEvent* event) {
+    // What reaches the window was not taken by a button or a page. The dialog's own handling
+    // would press the General page's default "OK" from the status box or the tab strip.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
 
 QRect CTarnwick4730NewDlg::backgroundRect() const {
     const QRect client = rect();

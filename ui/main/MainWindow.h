@@ -101,6 +101,7 @@ public:
     void RebuildTabs() override;
     void ShowSettings() override;
     void GatherPages() override;
+    void StorePages() override;
     void LoadGeneralPage() override;
     void IncrementCapcodes() override;
 
@@ -127,6 +128,9 @@ public:
     void done(int result) override;
 
 protected:
+    // Enter presses a focused button or, on the General page, its "OK"; anywhere else in the
+    // window it does nothing. Escape closes the window as before.
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 

@@ -90,6 +90,9 @@ public:
     void GatherPages() override {
         Run([&] { target_.GatherPages(); });
     }
+    void StorePages() override {
+        Run([&] { target_.StorePages(); });
+    }
     void LoadGeneralPage() override {
         Run([&] { target_.LoadGeneralPage(); });
     }

@@ -7,7 +7,9 @@
 int main(int argc, char** argv) {
     QApplication qtApplication(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pager-programmer"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Pager Programmer"));
+    // No display name: Qt would append it to every window title the desktop shows. The
+    // desktop entry, pager-programmer.desktop, ties the windows to the program instead.
+    QApplication::setDesktopFileName(QStringLiteral("pager-programmer"));
     CTarnwick4730NewApp application(CreateSystemUsbLibrary());
     return application.Run();
 }

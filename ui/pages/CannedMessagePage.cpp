@@ -10,6 +10,9 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -34,6 +37,32 @@ std::string StoredText(const PagerSettings::CannedText& buffer) {
     return std::string(buffer.begin(), end);
 }
 
+// Sixteen group boxes share the page with little room to spare. Their contents start right
+// under the title and end just inside the frame, which leaves each message edit two lines.
+class TightGroupBox final : public QGroupBox {
+public:
+    TightGroupBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) { tighten(); }
+
+protected:
+    // The box sets the style's margins again when its style or font changes.
+    void changeEvent(QEvent* event) override {
+        QGroupBox::changeEvent(event);
+        tighten();
+    }
+
+private:
+    void tighten() {
+        QStyleOptionGroupBox option;
+        initStyleOption(&option);
+        const QRect title =
+            style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, this);
+        const QMargins margins = contentsMargins();
+        setContentsMargins(margins.left(), title.bottom() + 1, margins.right(), kFrameLine);
+    }
+
+    static constexpr int kFrameLine = 1;
+};
+
 } // namespace
 
 CCanMessage::CCanMessage(const PageEnvironment& environment, int instance, QWidget* parent)
@@ -47,7 +76,7 @@ CCanMessage::CCanMessage(const PageEnvironment& environment, int instance, QWidg
 
 void CCanMessage::buildSlots() {
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(0, 0, 0, 2);
+    grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(2);
     grid->setVerticalSpacing(0);
     for (int column = 0; column < kColumns; ++column) {
@@ -66,7 +95,7 @@ void CCanMessage::buildSlots() {
                                   .arg(ToneName(tone))
                                   .arg(kColumns * instance_ + column + 1);
 
-        auto* group = new QGroupBox(ToneName(tone), this);
+        auto* group = new TightGroupBox(ToneName(tone), this);
         SlotControls& slot = controls_[s];
         slot.enable = CreateCheckBox(group, ids.enable, QStringLiteral("Enable"));
         slot.append = CreateCheckBox(group, ids.append, QStringLiteral("Append Message"));
@@ -75,7 +104,11 @@ void CCanMessage::buildSlots() {
         SetControlId(slot.text, ids.text);
         // The edits take what room is left, so the columns share the page evenly.
         slot.text->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+        slot.text->document()->setDocumentMargin(0);
+        // The list takes the height of the "Enable" box beside it, to leave the edit its room.
+        slot.list->setSizePolicy(slot.list->sizePolicy().horizontalPolicy(), QSizePolicy::Ignored);
         slot.text->setAccessibleName(QStringLiteral("Message"));
+        slot.list->setAccessibleName(QStringLiteral("Alert"));
         for (QWidget* control :
              {static_cast<QWidget*>(slot.enable), static_cast<QWidget*>(slot.append),
               static_cast<QWidget*>(slot.list), static_cast<QWidget*>(slot.text)}) {
@@ -83,7 +116,7 @@ void CCanMessage::buildSlots() {
         }
 
         auto* fields = new QGridLayout(group);
-        fields->setContentsMargins(1, 0, 1, 2);
+        fields->setContentsMargins(1, 0, 1, 0);
         fields->setHorizontalSpacing(2);
         fields->setVerticalSpacing(0);
         fields->addWidget(slot.enable, 0, 0);

@@ -5,12 +5,14 @@
 #include "ui/pages/ChangeSerialPasswordDialog.h"
 #include "ui/pages/RepairPagerDialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -109,6 +111,23 @@ public:
 private:
     PageEnvironment environment_;
 };
+
+// The technician leaves an edit by moving to another control or by switching to another window.
+// Focus that a popup (the edit's menu) or one of this program's own boxes takes for a moment
+// comes back to the edit when it closes: that is not leaving it. The main window itself runs
+// modally, so only a modal window other than the edit's own counts as a box.
+bool IsLeavingTheEdit(const QWidget& edit, const QFocusEvent& event) {
+    switch (event.reason()) {
+    case Qt::PopupFocusReason:
+        return false;
+    case Qt::ActiveWindowFocusReason: {
+        const QWidget* modal = QApplication::activeModalWidget();
+        return modal == nullptr || modal == edit.window();
+    }
+    default:
+        return true;
+    }
+}
 
 } // namespace
 
@@ -221,8 +240,9 @@ QWidget* CInputCapcode::buildManagementGroup() {
         CreateLabel(group, QStringLiteral("Advanced setting password"), password_);
     passwordLabel->setWordWrap(true);
     QPushButton* ok = CreateButton(group, kOkButton, QStringLiteral("OK"));
-    // Enter on the page reaches the enclosing dialog, which presses this button.
+    // Drawn as the default button; keyPressEvent presses it.
     ok->setDefault(true);
+    ok_ = ok;
     QPushButton* repair = CreateButton(group, kRepairButton, QStringLiteral("Repair Pager"));
 
     serial_ =
@@ -313,18 +333,29 @@ void CInputCapcode::showPrivateColumn() {
 
 bool CInputCapcode::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut) {
-        // Focus that only leaves with the window (another window or a popup comes up) returns
-        // to the edit; the technician has not left it.
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            for (std::size_t row = 0; row < rows_.size(); ++row) {
-                if (watched == rows_[row].capcode) {
-                    checkCapcodeLeave(row);
-                }
+        for (std::size_t row = 0; row < rows_.size(); ++row) {
+            if (watched == rows_[row].capcode &&
+                IsLeavingTheEdit(*rows_[row].capcode, *static_cast<QFocusEvent*>(event))) {
+                checkCapcodeLeave(row);
             }
         }
     }
     return SettingsPage::eventFilter(watched, event);
+}
+
+void CInputCapcode::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (enter && plain) {
+        // The page presses its own default button, so that the window's default-button
+        // handling, which would find it from anywhere in the window, is not needed.
+        if (ok_->isEnabled()) {
+            ok_->click();
+        }
+        event->accept();
+        return;
+    }
+    SettingsPage::keyPressEvent(event);
 }
 
 void CInputCapcode::checkCapcodeChange(std::size_t row) {
@@ -344,7 +375,14 @@ void CInputCapcode::checkCapcodeLeave(std::size_t row) {
         return;
     }
     if (capcode < kLowestCapcode) {
+        // The edit may lose the focus again while its box is open (the window deactivated and
+        // activated around it); the one box is enough.
+        if (leaveBoxOpen_[row]) {
+            return;
+        }
+        leaveBoxOpen_[row] = true;
         showCapcodeRangeMessage(MessageIcon::None);
+        leaveBoxOpen_[row] = false;
         rows_[row].capcode->setText(QString::number(kLowestCapcode));
         return;
     }

@@ -30,7 +30,9 @@ public:
 
 // The " General " tab: the eight capcodes with their enable, private and auto-increment
 // settings, the startup text and the serial number, and the access-code gate, serial-number
-// unlock and repair functions. Enter keeps its usual meaning here ("OK" takes it).
+// unlock and repair functions. Enter keeps its usual meaning here: on any control of the page
+// that does not use it itself, it presses "OK", the page's default button. Enter elsewhere in
+// the window does not reach it.
 class CInputCapcode : public SettingsPage {
     Q_OBJECT
 
@@ -88,6 +90,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     struct CapcodeRow {
@@ -112,8 +115,11 @@ private:
     SettingsBinding binding_;
     std::unique_ptr<ServiceDialogRunner> dialogs_;
     std::vector<CapcodeRow> rows_;
+    // The leave check's box of a row is open.
+    std::array<bool, PagerSettings::kCapcodes> leaveBoxOpen_{};
     QLabel* privateHeader_ = nullptr;
     QLineEdit* password_ = nullptr;
+    QPushButton* ok_ = nullptr;
     QLabel* serialLabel_ = nullptr;
     QLineEdit* serial_ = nullptr;
     QCheckBox* serialIncrement_ = nullptr;

@@ -1,5 +1,7 @@
 #include "ui/pages/SettingsBinding.h"
 
+#include "ui/controls/DropDownAccessibility.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -133,6 +135,8 @@ void SettingsBinding::store(PagerSettings& settings) const {
 }
 
 QComboBox* CreateComboBox(QWidget* parent, int id, const QStringList& items) {
+    // Every list of the program is made here; the lists are named by their labels.
+    InstallDropDownAccessibility();
     auto* combo = new QComboBox(parent);
     SetControlId(combo, id);
     combo->addItems(items);

@@ -1,12 +1,16 @@
 #include "ui/controls/HoverButton.h"
 
 #include <QApplication>
+#include <QEnterEvent>
 #include <QImage>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -91,6 +95,54 @@ TEST_F(HoverButtonTest, OutlineAndEdgeFollowTheMouse) {
         EXPECT_EQ(button.state(), step.state);
         EXPECT_EQ(outlineOf(image), step.outline);
         EXPECT_EQ(upperEdgeOf(image), step.edge ? light : button.faceColour());
+    }
+}
+
+// After any order of presses, moves, releases, enabling and disabling, the button is lit only
+// while the mouse is over it and pressed only while the left button is held there.
+TEST(HoverButtonSequences, TheLookFollowsTheMouseWhateverTheOrder) {
+    // Steps: Enter, Leave, Press, drag Off, drag back In, release off (r) or on (R), Disable,
+    // enAble. States after each: Normal, Hover, Pressed, X disabled.
+    const std::pair<const char*, const char*> sequences[] = {
+        {"EPOOrL", "HPNNNN"}, // pressed, dragged off, released outside
+        {"EPOIR", "HPNPH"},   // dragged off and back on
+        {"DEA", "XXH"},       // enabled under a resting mouse
+        {"EPDLA", "HPXXN"},   // disabled while held, enabled after the mouse left
+    };
+    const QPoint inside(kWidth / 2, kHeight / 2);
+    const QPoint outside(kWidth + 20, kHeight / 2);
+    for (const auto& [steps, states] : sequences) {
+        SCOPED_TRACE(steps);
+        CButtonEx button(QStringLiteral("Save"));
+        button.resize(kWidth, kHeight);
+        for (std::size_t i = 0; steps[i] != 0; ++i) {
+            const char step = steps[i];
+            const QPoint at =
+                std::string_view("EPIR").find(step) != std::string_view::npos ? inside : outside;
+            QEnterEvent enter(at, at, button.mapToGlobal(at));
+            QEvent leave(QEvent::Leave);
+            const QEvent::Type type = step == 'P'                  ? QEvent::MouseButtonPress
+                                      : step == 'r' || step == 'R' ? QEvent::MouseButtonRelease
+                                                                   : QEvent::MouseMove;
+            const Qt::MouseButton changed =
+                type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+            const Qt::MouseButtons held =
+                type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+            QMouseEvent mouse(type, at, button.mapToGlobal(at), changed, held, Qt::NoModifier);
+            if (step == 'D' || step == 'A') {
+                button.setEnabled(step == 'A');
+            } else {
+                QApplication::sendEvent(&button, step == 'E'   ? static_cast<QEvent*>(&enter)
+                                                 : step == 'L' ? &leave
+                                                               : &mouse);
+            }
+            const QImage image = button.grab().toImage();
+            const int expected = static_cast<int>(std::string_view("NHPX").find(states[i]));
+            EXPECT_EQ(button.state(), expected) << "after step " << i;
+            EXPECT_EQ(image.pixelColor(kWidth / 2, 0) == CButtonEx::kHoverOutline,
+                      expected == CButtonEx::Hover)
+                << "after step " << i;
+        }
     }
 }
 

@@ -66,6 +66,13 @@ TEST(QtMessageBoxService, ShowsTheRequestAsGivenAndReportsTheButton) {
          QMessageBox::Ok | QMessageBox::Cancel,
          QMessageBox::Ok,
          MessageAnswer::Ok},
+        // Details add the details area and nothing else.
+        {{"  Write error !          ", "Pager Programmer", MessageIcon::Stop, MessageButtons::Ok,
+          "Block at address 1056: byte 3 came back as 0x00, 0x41 was sent."},
+         QMessageBox::Critical,
+         QMessageBox::Ok,
+         QMessageBox::Ok,
+         MessageAnswer::Ok},
     };
     QtMessageBoxService service;
     QWidget owner;
@@ -83,6 +90,11 @@ TEST(QtMessageBoxService, ShowsTheRequestAsGivenAndReportsTheButton) {
                 EXPECT_EQ(box.standardButtons(), c.buttons);
                 EXPECT_EQ(static_cast<QAbstractButton*>(box.defaultButton()),
                           box.button(QMessageBox::Ok));
+                EXPECT_EQ(static_cast<QAbstractButton*>(box.escapeButton()),
+                          box.button(c.request.buttons == MessageButtons::Ok
+                                         ? QMessageBox::Ok
+                                         : QMessageBox::Cancel));
+                EXPECT_EQ(box.detailedText().toStdString(), c.request.details);
             },
             c.press);
         EXPECT_EQ(service.Show(&owner, c.request), c.answer);

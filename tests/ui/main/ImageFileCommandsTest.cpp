@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 
 namespace {
@@ -84,13 +85,19 @@ TEST(SaveAndLoad, LoadingNeitherChecksTheIdentityNorChangesTheMode) {
 
 TEST(SaveAndLoad, CancellingEitherDialogDoesNothing) {
     for (const bool saving : {true, false}) {
-        // Cancelled, or the proposed pattern handed back unchanged.
-        for (const QString& answer : {QString(), QStringLiteral("*.sav")}) {
+        // Cancelled, or the proposed pattern handed back unchanged: bare, or in the folder the
+        // dialog shows, as the real dialog returns it.
+        const std::function<QString(const MainWindowRig&)> answers[] = {
+            [](const MainWindowRig&) { return QString(); },
+            [](const MainWindowRig&) { return QStringLiteral("*.sav"); },
+            [](const MainWindowRig& rig) { return Chosen(rig.Path("*.sav")); },
+        };
+        for (const auto& answer : answers) {
             SCOPED_TRACE(saving);
             MainWindowRig rig;
             CTarnwick4730NewDlg& window = rig.Start();
             SerialEdit(window).setText(QStringLiteral("UNSAVED"));
-            rig.files.answers = {answer};
+            rig.files.answers = {answer(rig)};
             saving ? window.saveClicked() : window.loadClicked();
 
             EXPECT_EQ(rig.files.requests.size(), 1u);

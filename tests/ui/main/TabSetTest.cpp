@@ -11,6 +11,8 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -96,6 +98,21 @@ TEST(TabSet, ARebuildWhileLockedKeepsTheSingleTab) {
     EXPECT_EQ(rig.TabCaptions(), std::vector<QString>{" General "});
     EXPECT_EQ(rig.context.state.tabLockState.load(), TabLockState::Locked);
     EXPECT_EQ(rig.VisiblePages(), std::vector<PageKind>{PageKind::General});
+}
+
+// "OK" is the General page's default button: Enter on the page presses it, Enter on the status
+// box or the tab strip does not.
+TEST(EnterKey, PressesTheGeneralPagesOkOnlyFromThatPage) {
+    MainWindowRig rig;
+    CTarnwick4730NewDlg& window = rig.Start();
+    auto* password = FindControl<QLineEdit>(&window.pages().page(PageKind::General),
+                                            CInputCapcode::kPasswordEdit);
+    QTest::keyClick(&window.statusBox(), Qt::Key_Return);
+    QTest::keyClick(&window.tabControl(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_TRUE(rig.messages.shown.empty());
+
+    QTest::keyClick(password, Qt::Key_Return);
+    EXPECT_EQ(rig.messages.Count("Password error !"), 1);
 }
 
 TEST(ShowSettings, SetsTheTitleByModeAndTheSecondCannedPageHeadings) {

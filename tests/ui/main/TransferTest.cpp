@@ -7,11 +7,15 @@
 #include "ui/controls/HoverButton.h"
 #include "ui/controls/SettingsTabControl.h"
 #include "ui/pages/GeneralPage.h"
+#include "ui/pages/ToneSettingsPage.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
@@ -60,6 +64,47 @@ TEST(ReadCommand, APagerOfTheOtherGenerationSwitchesModeAndTitleSilently) {
     PagerSettings expected;
     DecodeImage(AsRead(memory), kModeV1, expected);
     EXPECT_EQ(rig.context.settings, expected);
+}
+
+// Accepting the switch reloads the pages from the settings in the new mode: what was typed must
+// be there to come back (the next write sends what the pages show). Cancel changes nothing.
+// Both directions, with the tabs locked and unlocked.
+TEST(WriteCommand, TheModeSwitchKeepsWhatWasTypedOnThePages) {
+    for (const bool unlocked : {false, true}) {
+        SCOPED_TRACE(unlocked ? "unlocked" : "locked");
+        MainWindowRig rig;
+        auto cradle = rig.PlugCradle(MakeFactoryPager(FactoryPager::V1));
+        CTarnwick4730NewDlg& window = rig.Start();
+        window.readClicked();
+        ASSERT_TRUE(rig.WaitForTransfer());
+        if (unlocked) {
+            rig.context.state.tabLockState = TabLockState::UnlockRequested;
+            ASSERT_TRUE(rig.WaitUntil([&] { return window.tabControl().tabCount() > 1; }));
+        }
+        auto* capcode = FindControl<QLineEdit>(&window.pages().page(PageKind::General),
+                                               CInputCapcode::kCapcodeEdits[0]);
+        auto* tone = FindControl<QComboBox>(&window.pages().page(PageKind::ToneSettings),
+                                            CAddressSet::FirstToneList(1));
+        for (const auto& [pager, mode, typed, toneB] :
+             {std::tuple{FactoryPager::V2, kModeV2, "1234568", 2},
+              std::tuple{FactoryPager::V1, kModeV1, "765432", 1}}) {
+            capcode->setText(QString::fromLatin1(typed));
+            tone->setCurrentIndex(toneB);
+            cradle->SetMemory(MakeFactoryPager(pager));
+            const PagerSettings before = rig.context.settings;
+            rig.messages.answers = {MessageAnswer::Cancel, MessageAnswer::Ok};
+            window.writeClicked();
+            ASSERT_TRUE(rig.WaitForTransfer());
+            EXPECT_EQ(rig.context.settings, before) << "cancelled";
+            window.writeClicked();
+            ASSERT_TRUE(rig.WaitForTransfer());
+            ASSERT_EQ(rig.context.state.programmingMode.load(), mode);
+            EXPECT_EQ(capcode->text(), QString::fromLatin1(typed));
+            if (unlocked) {
+                EXPECT_EQ(tone->currentIndex(), toneB);
+            }
+        }
+    }
 }
 
 // A write that waits on its V1-pager question keeps a worker running as long as needed.

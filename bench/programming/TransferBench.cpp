@@ -56,7 +56,8 @@ struct TimedRig {
 };
 
 void RunTransfer(benchmark::State& state,
-                 void (*procedure)(ProgrammerContext&, ProgrammingHost&, const Sleeper&)) {
+                 TransferOutcome (*procedure)(ProgrammerContext&, ProgrammingHost&,
+                                              const Sleeper&)) {
     TimedRig rig;
     std::uint64_t exchanges = 0;
     std::chrono::duration<double> wall{0};

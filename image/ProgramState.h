@@ -8,6 +8,11 @@
 inline constexpr std::uint8_t kModeV1 = 0;
 inline constexpr std::uint8_t kModeV2 = 1;
 
+// "V1" or "V2", as messages, journals and listings name the generations.
+inline const char* GenerationName(std::uint8_t mode) {
+    return mode == kModeV1 ? "V1" : "V2";
+}
+
 enum class TabLockState : std::uint8_t {
     Locked = 16,
     UnlockRequested = 128,

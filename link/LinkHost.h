@@ -10,3 +10,10 @@ public:
     virtual void EnableTransferButtons(bool enabled) = 0;
     virtual MessageAnswer ShowMessage(const MessageRequest& request) = 0;
 };
+
+// A link host that tells nobody, for callers that word their own report of a failure.
+class SilentLinkHost : public LinkHost {
+public:
+    void EnableTransferButtons(bool) override {}
+    MessageAnswer ShowMessage(const MessageRequest&) override { return MessageAnswer::Ok; }
+};

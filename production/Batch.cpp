@@ -37,10 +37,6 @@ std::string WithoutAligningBlanks(const std::string& serial) {
     return first == std::string::npos ? std::string() : serial.substr(first);
 }
 
-const char* GenerationName(std::uint8_t mode) {
-    return mode == kModeV1 ? "V1" : "V2";
-}
-
 } // namespace
 
 // One cradle of the batch and the thread that programs the pagers seated in it.

@@ -5,17 +5,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// A link host that tells nobody: the caller words its own report.
-class SilentLinkHost : public LinkHost {
-public:
-    void EnableTransferButtons(bool) override {}
-    MessageAnswer ShowMessage(const MessageRequest&) override { return MessageAnswer::Ok; }
-};
-
-} // namespace
-
 CradleSite::CradleSite(const std::string& id) : CradleSite(id, CreateSystemUsbLibrary(id)) {}
 
 CradleSite::CradleSite(std::string id, std::unique_ptr<UsbXpressLibrary> library)

@@ -267,7 +267,7 @@ std::int64_t Journal::BeginAttempt(const AttemptStart& start) {
             .Bind(2, static_cast<std::int64_t>(start.assignment))
             .Bind(3, Milliseconds(clock_()))
             .Bind(4, start.cradle)
-            .Bind(5, start.mode == kModeV1 ? "V1" : "V2")
+            .Bind(5, GenerationName(start.mode))
             .Bind(6, Latin1ToUtf8(StoredSerial(start.serialNumber)))
             .Bind(7, CapcodesText(start.capcodes))
             .Bind(8, start.imageSha256)

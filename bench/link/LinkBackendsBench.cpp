@@ -19,12 +19,6 @@ namespace {
 
 constexpr double kPollPeriodSeconds = 0.020;
 
-class QuietHost : public LinkHost {
-public:
-    void EnableTransferButtons(bool) override {}
-    MessageAnswer ShowMessage(const MessageRequest&) override { return MessageAnswer::Ok; }
-};
-
 class ScratchFolder {
 public:
     ScratchFolder() {
@@ -45,7 +39,7 @@ private:
 void RunExchanges(benchmark::State& state, UsbXpressLibrary& library) {
     CC8051f320Usb channel(library);
     TransferState transfer;
-    QuietHost host;
+    SilentLinkHost host;
     CradleProtocol protocol(channel, transfer, host);
     if (!channel.Open(kCradleDeviceString)) {
         state.SkipWithError("no cradle");

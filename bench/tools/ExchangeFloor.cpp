@@ -9,16 +9,6 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-class QuietHost : public LinkHost {
-public:
-    void EnableTransferButtons(bool) override {}
-    MessageAnswer ShowMessage(const MessageRequest&) override { return MessageAnswer::Ok; }
-};
-
-} // namespace
-
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s CRADLE-ID EXCHANGES\n", argv[0]);
@@ -27,7 +17,7 @@ int main(int argc, char** argv) {
     const auto library = CreateSystemUsbLibrary(argv[1]);
     CC8051f320Usb channel(*library);
     TransferState transfer;
-    QuietHost host;
+    SilentLinkHost host;
     CradleProtocol link(channel, transfer, host);
     if (!channel.Open(kCradleDeviceString)) {
         std::fprintf(stderr, "cannot open %s\n", argv[1]);

@@ -2,6 +2,8 @@
 
 #include "production/Journal.h"
 
+#include "image/ProgramState.h"
+
 #include <nlohmann/json.hpp>
 
 #include <unistd.h>
@@ -29,10 +31,6 @@ std::string Minutes(double seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
     return text;
-}
-
-const char* GenerationName(std::uint8_t mode) {
-    return mode == 0 ? "V1" : "V2";
 }
 
 } // namespace

@@ -27,10 +27,6 @@ std::optional<std::uint8_t> ModeOption(const std::optional<std::string>& name) {
     return *name == "v1" ? kModeV1 : kModeV2;
 }
 
-const char* GenerationName(std::uint8_t mode) {
-    return mode == kModeV1 ? "V1" : "V2";
-}
-
 bool EndsWithJson(const std::string& path) {
     std::string extension = std::filesystem::path(path).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),

@@ -14,6 +14,8 @@
 #include "programming/CommandHost.h"
 #include "programming/PagerJobs.h"
 
+#include "image/ProgramState.h"
+
 #include <atomic>
 #include <cstdio>
 #include <ctime>
@@ -21,10 +23,6 @@
 #include <iostream>
 
 namespace {
-
-const char* GenerationName(std::uint8_t mode) {
-    return mode == kModeV1 ? "V1" : "V2";
-}
 
 std::string CradleListText(const std::vector<FoundCradle>& cradles) {
     std::string text;

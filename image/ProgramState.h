@@ -1,12 +1,27 @@
 #pragma once
 
+#include "image/PagerImage.h"
+
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Programming modes: which pager generation the screens and the codec follow.
 inline constexpr std::uint8_t kModeV1 = 0;
 inline constexpr std::uint8_t kModeV2 = 1;
+
+// The generation an image's identity bytes 0..3 name: "2011" V1, "W50C" V2, else none.
+inline std::optional<std::uint8_t> ModeOfIdentity(const PagerImage& image) {
+    if (std::equal(kIdentityV1.begin(), kIdentityV1.end(), image.begin())) {
+        return kModeV1;
+    }
+    if (std::equal(kIdentityV2.begin(), kIdentityV2.end(), image.begin())) {
+        return kModeV2;
+    }
+    return std::nullopt;
+}
 
 // "V1" or "V2", as messages, journals and listings name the generations.
 inline const char* GenerationName(std::uint8_t mode) {

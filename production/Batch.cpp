@@ -149,16 +149,7 @@ private:
         return true;
     }
 
-    std::optional<std::uint8_t> SeatedGeneration() {
-        switch (cradle_->Identify()) {
-        case CradleSite::Seat::V1:
-            return kModeV1;
-        case CradleSite::Seat::V2:
-            return kModeV2;
-        default:
-            return std::nullopt;
-        }
-    }
+    std::optional<std::uint8_t> SeatedGeneration() { return ModeOf(cradle_->Identify()); }
 
     // A pager counts as seated when two polls a poll interval apart find the same identity.
     std::optional<std::uint8_t> WaitForSeatedPager() {

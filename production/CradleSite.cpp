@@ -1,5 +1,6 @@
 #include "production/CradleSite.h"
 
+#include "image/ProgramState.h"
 #include "link/backends/SystemUsbLibrary.h"
 #include "programming/BlockRegions.h"
 
@@ -64,6 +65,17 @@ CradleSite::Holding CradleSite::StillHolds(const PagerImage& image, std::uint32_
         }
     }
     return Holding::Same;
+}
+
+std::optional<std::uint8_t> ModeOf(CradleSite::Seat seat) {
+    switch (seat) {
+    case CradleSite::Seat::V1:
+        return kModeV1;
+    case CradleSite::Seat::V2:
+        return kModeV2;
+    default:
+        return std::nullopt;
+    }
 }
 
 const char* SeatText(CradleSite::Seat seat) {

@@ -4,7 +4,9 @@
 #include "link/CradleProtocol.h"
 #include "programming/ProgrammerContext.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 // One cradle, chosen by its id, with the program-wide objects of its own (image, settings,
@@ -40,6 +42,9 @@ private:
     std::string id_;
     ProgrammerContext context_;
 };
+
+// The generation of a seated pager; none for an empty cradle or one that did not answer.
+std::optional<std::uint8_t> ModeOf(CradleSite::Seat seat);
 
 // "V1 pager", "V2 pager", "no pager", "not answering".
 const char* SeatText(CradleSite::Seat seat);

@@ -7,7 +7,6 @@
 #include "image/ProgramState.h"
 #include "image/SettingsDiff.h"
 #include "image/SettingsJson.h"
-#include "link/CradleProtocol.h"
 #include "programming/BlockRegions.h"
 
 #include <unistd.h>
@@ -41,18 +40,6 @@ std::string ReadInputFile(const std::string& path) {
         throw CommandError(kExitBadInput, *error);
     }
     return bytes;
-}
-
-std::optional<std::uint8_t> ModeOfIdentity(const PagerImage& image) {
-    switch (CradleProtocol::ClassifyIdentity(image.data())) {
-    case PagerIdentity::V1:
-        return kModeV1;
-    case PagerIdentity::V2:
-        return kModeV2;
-    case PagerIdentity::Invalid:
-        break;
-    }
-    return std::nullopt;
 }
 
 void StampIdentity(PagerImage& image, std::uint8_t mode) {

@@ -319,9 +319,8 @@ int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
         std::fprintf(stderr, "Backup of the pager: %s\n", backup->c_str());
     } else if (!input.mode) {
         const CradleSite::Seat seat = session.site.Identify();
-        if (seat == CradleSite::Seat::V1 || seat == CradleSite::Seat::V2) {
-            pagerMode = seat == CradleSite::Seat::V1 ? kModeV1 : kModeV2;
-        } else if (seat == CradleSite::Seat::NoAnswer) {
+        pagerMode = ModeOf(seat);
+        if (seat == CradleSite::Seat::NoAnswer) {
             return report.Fail(kExitNoCradle, "Cradle " + session.site.id() +
                                                   " does not answer. Check the cable, then try "
                                                   "again. Nothing was written.");

@@ -15,16 +15,6 @@ std::uint8_t ModeFromName(const std::string& name) {
     return name == "v1" ? kModeV1 : kModeV2;
 }
 
-std::optional<std::uint8_t> ModeFromIdentity(const PagerImage& image) {
-    if (std::equal(kIdentityV1.begin(), kIdentityV1.end(), image.begin())) {
-        return kModeV1;
-    }
-    if (std::equal(kIdentityV2.begin(), kIdentityV2.end(), image.begin())) {
-        return kModeV2;
-    }
-    return std::nullopt;
-}
-
 // A file shorter than an image reads as a zero image with its bytes at the start.
 PagerImage ReadImage(const std::string& path) {
     PagerImage image{};
@@ -39,7 +29,7 @@ std::uint8_t ImageMode(const std::string& path, const PagerImage& image,
     if (options.mode) {
         return ModeFromName(*options.mode);
     }
-    if (const auto mode = ModeFromIdentity(image)) {
+    if (const auto mode = ModeOfIdentity(image)) {
         return *mode;
     }
     throw CommandError(path + ": identity bytes are neither \"2011\" (V1) nor \"W50C\" (V2); " +

@@ -204,7 +204,7 @@ private:
             if (!assignment) {
                 return;
             }
-            const AttemptResult result = Attempt(generation, *assignment);
+            const AttemptResult result = Attempt(generation, *assignment, held.has_value());
             AssignmentQueue& queue = batch_.queue_;
             switch (result.end) {
             case PagerEnd::Refused:
@@ -221,29 +221,28 @@ private:
                 return;
             case PagerEnd::FailedClean:
                 queue.Failed(*assignment);
-                held.reset();
                 break;
             case PagerEnd::FailedHoldingNumbers:
-                held = Held{*assignment, result.image, result.blocksWritten};
+                // The pager is recognised by the attempt that reached furthest into it.
+                if (!held || result.blocksWritten >= held->blocksWritten) {
+                    held = Held{*assignment, result.image, result.blocksWritten};
+                }
                 break;
             }
             ++attempt;
-            if (result.cradleLost && !WaitForCradle()) {
-                break;
+            const std::optional<CradleSite::Holding> holding =
+                WhatTheCradleHolds(held, result.cradleLost);
+            if (!holding) {
+                break; // the batch stops
             }
-            switch (held ? cradle_->StillHolds(held->image, held->blocksWritten)
-                         : SeatedHolding()) {
-            case CradleSite::Holding::Same:
-                break;
-            case CradleSite::Holding::Other:
+            if (*holding == CradleSite::Holding::Empty) {
+                ReleaseHeld(held);
+                return;
+            }
+            if (*holding == CradleSite::Holding::Other) {
                 // Another pager sits in the cradle now: it starts afresh.
                 ReleaseHeld(held);
                 attempt = 0;
-                break;
-            case CradleSite::Holding::Empty:
-            case CradleSite::Holding::NoAnswer:
-                ReleaseHeld(held);
-                return;
             }
             if (const std::optional<std::uint8_t> seen = SeatedGeneration()) {
                 generation = *seen;
@@ -258,8 +257,32 @@ private:
         }
     }
 
-    CradleSite::Holding SeatedHolding() {
-        return SeatedGeneration() ? CradleSite::Holding::Same : CradleSite::Holding::Empty;
+    // Whether the pager of the failed attempt is still in the cradle, asked until the cradle
+    // answers; nothing once the batch stops. The assignment held for it names the pager by
+    // what was written to it.
+    std::optional<CradleSite::Holding> WhatTheCradleHolds(const std::optional<Held>& held,
+                                                          bool cradleLost) {
+        for (;;) {
+            if ((cradleLost && !WaitForCradle()) || batch_.stopTaking_.load()) {
+                return std::nullopt;
+            }
+            CradleSite::Holding holding = CradleSite::Holding::Same;
+            if (held) {
+                holding = cradle_->StillHolds(held->image, held->blocksWritten);
+            } else {
+                const CradleSite::Seat seat = cradle_->Identify();
+                holding = seat == CradleSite::Seat::NoAnswer ? CradleSite::Holding::NoAnswer
+                          : ModeOf(seat)                     ? CradleSite::Holding::Same
+                                                             : CradleSite::Holding::Empty;
+            }
+            if (holding != CradleSite::Holding::NoAnswer) {
+                return holding;
+            }
+            cradleLost = true;
+            if (!Pause()) {
+                return std::nullopt;
+            }
+        }
     }
 
     // The assignment a pager that is gone may hold part of is never handed out again in this
@@ -289,7 +312,9 @@ private:
     }
 
     // One attempt at one pager; the caller ends the assignment in the queue.
-    AttemptResult Attempt(std::uint8_t generation, std::size_t assignment) {
+    // `holding`: an earlier attempt may have left this assignment's numbers in the pager, so
+    // this attempt's failure keeps them held whatever it wrote itself.
+    AttemptResult Attempt(std::uint8_t generation, std::size_t assignment, bool holding) {
         const Assignment& numbers = batch_.assignments_[assignment];
         PagerSettings settings;
         const PagerImage image =
@@ -327,7 +352,8 @@ private:
             if (cradleLost) {
                 cradle_->Close();
             }
-            return {Record(attempt, outcome, record), cradleLost, image, outcome.blocksWritten};
+            return {Record(attempt, outcome, record, holding), cradleLost, image,
+                    outcome.blocksWritten};
         } catch (const JournalError& error) {
             batch_.JournalFailed(error.what());
             return {PagerEnd::Stopped};
@@ -405,13 +431,15 @@ private:
     // Ends the attempt in the journal. A write that broke off after the pager may have taken
     // some of the numbers is journaled as interrupted, as a crash there would be: the numbers
     // are not free for another pager until this one holds them or the user has checked.
-    PagerEnd Record(std::int64_t attempt, const TransferOutcome& outcome, PagerRecord& record) {
+    PagerEnd Record(std::int64_t attempt, const TransferOutcome& outcome, PagerRecord& record,
+                    bool holding) {
         Journal& journal = batch_.journal_;
         PagerEnd end = PagerEnd::Programmed;
         if (outcome.ok()) {
             journal.CompleteAttempt(attempt, AttemptOutcome::Programmed, "");
             record.outcome = AttemptOutcome::Programmed;
-        } else if (outcome.result == TransferResult::Stopped || MayHoldNumbers(outcome)) {
+        } else if (outcome.result == TransferResult::Stopped || holding ||
+                   MayHoldNumbers(outcome)) {
             const std::string written = std::to_string(outcome.blocksWritten) + " of " +
                                         std::to_string(WriteBlockCount(true)) + " blocks written";
             record.reason = outcome.result == TransferResult::Stopped

@@ -5,6 +5,7 @@
 #include "image/ProgramState.h"
 #include "production/PagerBackup.h"
 #include "production/Sha256.h"
+#include "programming/BlockRegions.h"
 #include "programming/CommandHost.h"
 #include "programming/PagerJobs.h"
 
@@ -104,6 +105,13 @@ private:
     void RunRound() {
         if (!OpenCradle()) {
             batch_.listener_.Notice(cradle_->id(), "the cradle cannot be opened: skipped");
+            return;
+        }
+        // A pager left in from the last round would be written again with new numbers.
+        if (lastProgrammed_ && cradle_->StillHolds(*lastProgrammed_, kSettingsBlocksWithSerial) ==
+                                   CradleSite::Holding::Same) {
+            batch_.listener_.Notice(cradle_->id(),
+                                    "the pager programmed last is still in the cradle: skipped");
             return;
         }
         if (const std::optional<std::uint8_t> generation = SeatedGeneration()) {
@@ -215,6 +223,7 @@ private:
                 return;
             case PagerEnd::Programmed:
                 queue.Programmed(*assignment);
+                lastProgrammed_ = result.image;
                 return;
             case PagerEnd::Stopped:
                 queue.Interrupted(*assignment);
@@ -492,6 +501,8 @@ private:
     std::unique_ptr<CradleSite> cradle_;
     CommandHost host_;
     SiteView view_;
+    // What the last pager this site programmed holds, to tell it from the next one.
+    std::optional<PagerImage> lastProgrammed_;
     std::thread thread_;
 };
 

@@ -49,7 +49,9 @@ std::vector<Assignment> LoadNumbering(const BatchCommandOptions& options,
     }
     CountedNumbering numbering = NumberPagers(batchTemplate.settings, *options.count);
     if (!numbering.error.empty()) {
-        throw CommandError(kExitBadInput, numbering.error + " Nothing was written.");
+        const bool ended = numbering.error.ends_with('.');
+        throw CommandError(kExitBadInput,
+                           numbering.error + (ended ? "" : ".") + " Nothing was written.");
     }
     return std::move(numbering.assignments);
 }

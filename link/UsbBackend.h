@@ -15,7 +15,7 @@ struct UsbDeviceInfo {
     // Where the device sits, the same on every run for the same place: "usb:3-1.4" for a port
     // of the USB bus, "virtual:NAME" for a virtual cradle. Every cradle reports the same device
     // string, so this is what tells cradles apart.
-    std::string location;
+    std::string location{};
     // The system refuses this user access to the device, so its strings could not be read.
     bool accessDenied = false;
 };

@@ -18,7 +18,6 @@ enum Behaviour : std::uint8_t {
 // Device strings a device may answer with, by the control byte; only the first is the cradle.
 const char* const kDeviceStrings[] = {"wex_writer", "WEX_WRITER", "wex_writer ", "wex_write"};
 
-constexpr std::uint32_t kCommandRead = 'R';
 constexpr std::uint32_t kCommandWrite = 'W';
 
 std::uint32_t Address(const Frame& request) {

@@ -2,41 +2,34 @@
 
 #include <cstdio>
 
+namespace {
+
+struct StatusText {
+    UsbStatus status;
+    const char* text;
+};
+
+constexpr StatusText kStatusTexts[] = {
+    {usb_status::kSuccess, "no error was reported"},
+    {usb_status::kInvalidHandle, "the cradle was no longer open"},
+    {usb_status::kReadError, "the read failed (the cradle may have been unplugged)"},
+    {usb_status::kWriteError, "the write failed (the cradle may have been unplugged)"},
+    {usb_status::kInvalidParameter, "the USB library refused the call"},
+    {usb_status::kSystemError, "the operating system reported an error"},
+    {usb_status::kReadTimedOut, "the reply did not arrive in time"},
+    {usb_status::kWriteTimedOut, "the request could not be sent in time"},
+    {usb_status::kDeviceNotFound, "the cradle is gone"},
+    {usb_status::kDeviceInUse, "another program holds the cradle"},
+};
+
+} // namespace
+
 std::string DescribeUsbStatus(UsbStatus status) {
     const char* what = "the USB library reported a failure";
-    switch (status) {
-    case usb_status::kSuccess:
-        what = "no error was reported";
-        break;
-    case usb_status::kInvalidHandle:
-        what = "the cradle was no longer open";
-        break;
-    case usb_status::kReadError:
-        what = "the read failed (the cradle may have been unplugged)";
-        break;
-    case usb_status::kWriteError:
-        what = "the write failed (the cradle may have been unplugged)";
-        break;
-    case usb_status::kInvalidParameter:
-        what = "the USB library refused the call";
-        break;
-    case usb_status::kSystemError:
-        what = "the operating system reported an error";
-        break;
-    case usb_status::kReadTimedOut:
-        what = "the reply did not arrive in time";
-        break;
-    case usb_status::kWriteTimedOut:
-        what = "the request could not be sent in time";
-        break;
-    case usb_status::kDeviceNotFound:
-        what = "the cradle is gone";
-        break;
-    case usb_status::kDeviceInUse:
-        what = "another program holds the cradle";
-        break;
-    default:
-        break;
+    for (const StatusText& entry : kStatusTexts) {
+        if (entry.status == status) {
+            what = entry.text;
+        }
     }
     char code[24];
     std::snprintf(code, sizeof code, " (status 0x%02X)", static_cast<unsigned>(status));

@@ -8,6 +8,7 @@
 #include "programming/BlockRegions.h"
 #include "programming/CommandHost.h"
 #include "programming/PagerJobs.h"
+#include "programming/SerialNumber.h"
 
 #include <thread>
 
@@ -30,15 +31,6 @@ const char* ActivityText(SiteActivity activity) {
     }
     return "finished";
 }
-
-namespace {
-
-std::string WithoutAligningBlanks(const std::string& serial) {
-    const std::size_t first = serial.find_first_not_of(' ');
-    return first == std::string::npos ? std::string() : serial.substr(first);
-}
-
-} // namespace
 
 // One cradle of the batch and the thread that programs the pagers seated in it.
 class Batch::Site {
@@ -333,7 +325,7 @@ private:
                            AttemptOutcome::Failed,
                            {},
                            generation,
-                           WithoutAligningBlanks(settings.serialNumber),
+                           UnalignedSerialNumber(settings.serialNumber),
                            EnabledCapcodes(settings)};
         view_.serialNumber = record.serialNumber;
         view_.capcode =

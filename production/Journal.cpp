@@ -1,5 +1,7 @@
 #include "production/Journal.h"
 
+#include "programming/SerialNumber.h"
+
 #include "image/ProgramState.h"
 #include "image/SettingsJson.h"
 #include "production/JournalFileLock.h"
@@ -71,13 +73,6 @@ std::vector<std::uint32_t> CapcodesOf(const std::string& text) {
         capcodes.push_back(capcode);
     }
     return capcodes;
-}
-
-// The serial number as the journal keeps it: the pager right-aligns it with blanks, so leading
-// blanks carry nothing.
-std::string StoredSerial(std::string_view serial) {
-    const auto first = serial.find_first_not_of(' ');
-    return first == std::string_view::npos ? std::string() : std::string(serial.substr(first));
 }
 
 JournalEntry ReadEntry(const SqliteStatement& row) {
@@ -268,7 +263,7 @@ std::int64_t Journal::BeginAttempt(const AttemptStart& start) {
             .Bind(3, Milliseconds(clock_()))
             .Bind(4, start.cradle)
             .Bind(5, GenerationName(start.mode))
-            .Bind(6, Latin1ToUtf8(StoredSerial(start.serialNumber)))
+            .Bind(6, Latin1ToUtf8(UnalignedSerialNumber(start.serialNumber)))
             .Bind(7, CapcodesText(start.capcodes))
             .Bind(8, start.imageSha256)
             .Run();
@@ -336,7 +331,7 @@ std::vector<JournalEntry> Journal::Entries(const JournalFilter& filter) {
         }
         SqliteStatement list(*database_, (sql + " ORDER BY id").c_str());
         if (filter.serialNumber) {
-            list.Bind(1, StoredSerial(*filter.serialNumber));
+            list.Bind(1, UnalignedSerialNumber(*filter.serialNumber));
         }
         if (filter.capcode) {
             list.Bind(2, std::int64_t{*filter.capcode});

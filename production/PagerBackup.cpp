@@ -1,5 +1,7 @@
 #include "production/PagerBackup.h"
 
+#include "programming/SerialNumber.h"
+
 #include <cstdlib>
 #include <ctime>
 
@@ -18,8 +20,7 @@ std::optional<std::filesystem::path> DefaultBackupFolder() {
 std::filesystem::path BackupPath(const std::filesystem::path& folder,
                                  const std::string& serialNumber) {
     std::string name;
-    const std::size_t first = serialNumber.find_first_not_of(' ');
-    for (const char c : first == std::string::npos ? std::string() : serialNumber.substr(first)) {
+    for (const char c : UnalignedSerialNumber(serialNumber)) {
         const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
                            (c >= 'a' && c <= 'z') || c == '-' || c == '_' || c == '.';
         name += plain ? c : '_';

@@ -39,3 +39,9 @@ std::string AdvanceSerialNumber(std::string_view serialNumber) {
     }
     return field;
 }
+
+std::string UnalignedSerialNumber(std::string_view serialNumber) {
+    const std::size_t first = serialNumber.find_first_not_of(' ');
+    return first == std::string_view::npos ? std::string()
+                                           : std::string(serialNumber.substr(first));
+}

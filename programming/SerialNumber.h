@@ -12,3 +12,6 @@ inline constexpr std::size_t kSerialFieldSize = 16;
 // a wrap carries to the left, every other character is passed over, and a carry out of the
 // first character is dropped.
 std::string AdvanceSerialNumber(std::string_view serialNumber);
+
+// The serial number without the blanks that right-align it in its field, as people read it.
+std::string UnalignedSerialNumber(std::string_view serialNumber);

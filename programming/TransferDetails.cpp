@@ -9,13 +9,13 @@ namespace {
 
 constexpr int kListedDifferences = 4;
 
-std::string Hex(unsigned value, int digits) {
+} // namespace
+
+std::string HexText(unsigned value, int digits) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%0*X", digits, value);
     return text;
 }
-
-} // namespace
 
 std::string MemoryDifferenceText(const PagerImage& first, const PagerImage& second,
                                  std::span<const BlockRegion> regions, const char* firstName,
@@ -32,9 +32,9 @@ std::string MemoryDifferenceText(const PagerImage& first, const PagerImage& seco
             if (listed == kListedDifferences)
                 continue;
             text += listed++ == 0 ? "" : "; ";
-            text += "address " + Hex(address, 4) + " (" + std::to_string(address) +
-                    "): " + Hex(first[address], 2) + " " + firstName + ", " +
-                    Hex(second[address], 2) + " " + secondName;
+            text += "address " + HexText(address, 4) + " (" + std::to_string(address) +
+                    "): " + HexText(first[address], 2) + " " + firstName + ", " +
+                    HexText(second[address], 2) + " " + secondName;
         }
     }
     if (total == 0)
@@ -47,7 +47,7 @@ std::string MemoryDifferenceText(const PagerImage& first, const PagerImage& seco
 std::string IdentityText(const std::uint8_t* fourBytes) {
     std::string text = "The identity bytes are";
     for (int i = 0; i < 4; ++i)
-        text += " " + Hex(fourBytes[i], 2);
+        text += " " + HexText(fourBytes[i], 2);
     return text + "; a V1 pager has \"2011\", a V2 pager \"W50C\".";
 }
 
@@ -57,7 +57,7 @@ std::string BlockMismatchText(std::uint32_t address, const std::uint8_t* sent,
     while (offset + 1 < kBlockSize && sent[offset] == echoed[offset])
         ++offset;
     const std::uint32_t byte = address + offset;
-    return "Writing " + DescribeBlock(address) + ": byte " + Hex(byte, 4) + " (" +
-           std::to_string(byte) + ") was sent as " + Hex(sent[offset], 2) + " and came back as " +
-           Hex(echoed[offset], 2) + ".";
+    return "Writing " + DescribeBlock(address) + ": byte " + HexText(byte, 4) + " (" +
+           std::to_string(byte) + ") was sent as " + HexText(sent[offset], 2) +
+           " and came back as " + HexText(echoed[offset], 2) + ".";
 }

@@ -9,6 +9,9 @@
 
 // The words of the details areas and command-line messages: what exactly went wrong.
 
+// "0x012C" for HexText(300, 4).
+std::string HexText(unsigned value, int digits);
+
 // The first few addresses, within the regions, where two memories differ, with both values;
 // empty when they agree. `firstName` and `secondName` say what each memory is.
 std::string MemoryDifferenceText(const PagerImage& first, const PagerImage& second,

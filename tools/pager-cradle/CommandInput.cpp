@@ -8,6 +8,7 @@
 #include "image/SettingsDiff.h"
 #include "image/SettingsJson.h"
 #include "programming/BlockRegions.h"
+#include "programming/TransferDetails.h"
 
 #include <unistd.h>
 
@@ -45,12 +46,6 @@ std::string ReadInputFile(const std::string& path) {
 void StampIdentity(PagerImage& image, std::uint8_t mode) {
     const auto& identity = mode == kModeV1 ? kIdentityV1 : kIdentityV2;
     std::copy(identity.begin(), identity.end(), image.begin());
-}
-
-std::string Hex(unsigned value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
-    return text;
 }
 
 } // namespace
@@ -148,8 +143,9 @@ std::vector<std::string> PagerDifferences(const PagerInput& input, const PagerIm
         for (std::uint32_t address = region.start;
              address < region.start + region.blocks * kBlockSize; ++address) {
             if (expected[address] != memory[address]) {
-                lines.push_back("address " + Hex(address, 4) + ": " + Hex(expected[address], 2) +
-                                " -> " + Hex(memory[address], 2));
+                lines.push_back("address " + HexText(address, 4) + ": " +
+                                HexText(expected[address], 2) + " -> " +
+                                HexText(memory[address], 2));
             }
         }
     }

@@ -13,6 +13,7 @@
 #include "production/PagerBackup.h"
 #include "programming/CommandHost.h"
 #include "programming/PagerJobs.h"
+#include "programming/SerialNumber.h"
 
 #include "image/ProgramState.h"
 
@@ -152,13 +153,8 @@ std::string SeatOfMode(std::uint8_t mode) {
     return std::string(GenerationName(mode)) + " pager";
 }
 
-std::string TrimmedSerial(const std::string& serial) {
-    const std::size_t first = serial.find_first_not_of(' ');
-    return first == std::string::npos ? std::string() : serial.substr(first);
-}
-
 std::string SerialForMessage(const PagerSettings& settings) {
-    const std::string serial = TrimmedSerial(settings.serialNumber);
+    const std::string serial = UnalignedSerialNumber(settings.serialNumber);
     return serial.empty() ? "no serial number" : "serial " + serial;
 }
 
@@ -273,7 +269,7 @@ int ReadCommand(const ReadOptions& options, InterruptWatch& interrupts) {
     report.Set("output", options.output);
     if (identified) {
         report.Set("pager", SeatOfMode(mode));
-        report.Set("serialNumber", TrimmedSerial(context.settings.serialNumber));
+        report.Set("serialNumber", UnalignedSerialNumber(context.settings.serialNumber));
         return report.Done("Read the " + SeatOfMode(mode) + " in " + session.site.id() + " (" +
                            SerialForMessage(context.settings) + ") into " + options.output + ".");
     }

@@ -40,18 +40,18 @@ std::vector<Assignment> LoadNumbering(const BatchCommandOptions& options,
             for (const std::string& error : list.errors) {
                 text += "\n  " + error;
             }
-            throw CommandError(kExitBadInput, text);
+            throw CradleCommandError(kExitBadInput, text);
         }
         if (list.assignments.empty()) {
-            throw CommandError(kExitBadInput, *options.assignments + " has no assignments.");
+            throw CradleCommandError(kExitBadInput, *options.assignments + " has no assignments.");
         }
         return std::move(list.assignments);
     }
     CountedNumbering numbering = NumberPagers(batchTemplate.settings, *options.count);
     if (!numbering.error.empty()) {
         const bool ended = numbering.error.ends_with('.');
-        throw CommandError(kExitBadInput,
-                           numbering.error + (ended ? "" : ".") + " Nothing was written.");
+        throw CradleCommandError(kExitBadInput,
+                                 numbering.error + (ended ? "" : ".") + " Nothing was written.");
     }
     return std::move(numbering.assignments);
 }
@@ -78,8 +78,9 @@ std::vector<std::unique_ptr<CradleSite>> OpenSites(const std::string& chosen) {
             ids.push_back(cradle.id);
         }
         if (ids.empty()) {
-            throw CommandError(kExitNoCradle, "No cradle found. Plug the cradles in (or start "
-                                              "pager-cradle-sim), then start the batch again.");
+            throw CradleCommandError(kExitNoCradle,
+                                     "No cradle found. Plug the cradles in (or start "
+                                     "pager-cradle-sim), then start the batch again.");
         }
     } else {
         ids = SplitIds(chosen);
@@ -89,17 +90,17 @@ std::vector<std::unique_ptr<CradleSite>> OpenSites(const std::string& chosen) {
         const auto match = std::find_if(found.begin(), found.end(),
                                         [&](const FoundCradle& cradle) { return cradle.id == id; });
         if (match == found.end()) {
-            throw CommandError(kExitNoCradle, "No cradle at " + id + ".");
+            throw CradleCommandError(kExitNoCradle, "No cradle at " + id + ".");
         }
         if (match->accessDenied) {
-            throw CommandError(kExitNoCradle,
-                               "Cradle " + id + ": no permission.\n" + CradleAccessFix());
+            throw CradleCommandError(kExitNoCradle,
+                                     "Cradle " + id + ": no permission.\n" + CradleAccessFix());
         }
         auto site = std::make_unique<CradleSite>(id);
         if (site->Open() == CradleSite::Access::InUse) {
-            throw CommandError(kExitNoCradle, "Cradle " + id +
-                                                  " is in use by another program; close it, "
-                                                  "then start the batch again.");
+            throw CradleCommandError(kExitNoCradle, "Cradle " + id +
+                                                        " is in use by another program; close it, "
+                                                        "then start the batch again.");
         }
         sites.push_back(std::move(site));
     }
@@ -144,8 +145,9 @@ bool WaitForNextRound(BatchDisplay& display, const Batch& batch) {
 
 int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts) {
     if (options.assignments.has_value() == options.count.has_value()) {
-        throw CommandError(kExitBadInput, "Give the numbers either with --assignments LIST.csv "
-                                          "or with --count N.");
+        throw CradleCommandError(kExitBadInput,
+                                 "Give the numbers either with --assignments LIST.csv "
+                                 "or with --count N.");
     }
     const BatchTemplate batchTemplate = LoadTemplate(options);
     std::vector<Assignment> assignments = LoadNumbering(options, batchTemplate);
@@ -158,7 +160,7 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
         journal = Journal::OpenForRecording(options.journalPath);
         progress = journal->OpenBatch(key, assignments.size());
     } catch (const JournalError& error) {
-        throw CommandError(kExitBadInput, error.what());
+        throw CradleCommandError(kExitBadInput, error.what());
     }
     ReportHeldBack(progress, options.retryInterrupted);
     AssignmentQueue queue(assignments.size(), progress.usedUp,
@@ -234,7 +236,7 @@ int JournalCommand(const JournalCommandOptions& options) {
         journal = Journal::OpenForReading(options.journalPath);
         entries = journal->Entries(filter);
     } catch (const JournalError& error) {
-        throw CommandError(kExitBadInput, error.what());
+        throw CradleCommandError(kExitBadInput, error.what());
     }
     if (options.csv) {
         WriteJournalCsv(std::cout, entries);

@@ -38,7 +38,7 @@ bool EndsWithJson(const std::string& path) {
 std::string ReadInputFile(const std::string& path) {
     std::string bytes;
     if (FileError error = ReadRegularFile(path, bytes)) {
-        throw CommandError(kExitBadInput, *error);
+        throw CradleCommandError(kExitBadInput, *error);
     }
     return bytes;
 }
@@ -58,7 +58,8 @@ PagerInput LoadPagerInput(const std::string& path, const std::optional<std::stri
     input.repairMode = ModeOption(repair);
     if (input.repairMode) {
         if (input.mode && *input.mode != *input.repairMode) {
-            throw CommandError(kExitBadInput, "--mode and --repair name different generations.");
+            throw CradleCommandError(kExitBadInput,
+                                     "--mode and --repair name different generations.");
         }
         input.mode = input.repairMode;
     }
@@ -67,7 +68,7 @@ PagerInput LoadPagerInput(const std::string& path, const std::optional<std::stri
         input.isSettings = true;
         std::optional<std::uint8_t> jsonMode;
         if (auto error = ApplySettingsJsonText(bytes, input.settings, jsonMode)) {
-            throw CommandError(kExitBadInput, path + ": " + *error);
+            throw CradleCommandError(kExitBadInput, path + ": " + *error);
         }
         if (!input.mode) {
             input.mode = jsonMode;
@@ -75,9 +76,9 @@ PagerInput LoadPagerInput(const std::string& path, const std::optional<std::stri
         return input;
     }
     if (bytes.size() != kImageSize) {
-        throw CommandError(kExitBadInput, path + " holds " + std::to_string(bytes.size()) +
-                                              " bytes; a pager image holds exactly 8192. (A "
-                                              "settings file must end in .json.)");
+        throw CradleCommandError(kExitBadInput, path + " holds " + std::to_string(bytes.size()) +
+                                                    " bytes; a pager image holds exactly 8192. (A "
+                                                    "settings file must end in .json.)");
     }
     std::copy(bytes.begin(), bytes.end(), input.image.begin());
     const std::optional<std::uint8_t> identity = ModeOfIdentity(input.image);
@@ -85,14 +86,15 @@ PagerInput LoadPagerInput(const std::string& path, const std::optional<std::stri
         return input;
     }
     if (!identity) {
-        throw CommandError(kExitBadInput,
-                           path + " names no pager generation (bytes 0..3 are neither \"2011\" "
+        throw CradleCommandError(
+            kExitBadInput, path + " names no pager generation (bytes 0..3 are neither \"2011\" "
                                   "nor \"W50C\"). To write it anyway with an identity stamped in, "
                                   "use --repair v1 or --repair v2.");
     }
     if (input.mode && *input.mode != *identity) {
-        throw CommandError(kExitBadInput, path + " is an image for " + GenerationName(*identity) +
-                                              " pagers, not " + GenerationName(*input.mode) + ".");
+        throw CradleCommandError(kExitBadInput, path + " is an image for " +
+                                                    GenerationName(*identity) + " pagers, not " +
+                                                    GenerationName(*input.mode) + ".");
     }
     input.mode = identity;
     return input;
@@ -154,14 +156,14 @@ std::vector<std::string> PagerDifferences(const PagerInput& input, const PagerIm
 
 void SaveImageOutput(const std::string& path, const PagerImage& image) {
     if (FileError error = SaveImageFile(path, image)) {
-        throw CommandError(kExitBadInput, *error);
+        throw CradleCommandError(kExitBadInput, *error);
     }
 }
 
 void SaveTextOutput(const std::string& path, const std::string& text) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     if (FileError error = SaveFileContents(path, {bytes, text.size()})) {
-        throw CommandError(kExitBadInput, *error);
+        throw CradleCommandError(kExitBadInput, *error);
     }
 }
 
@@ -171,7 +173,7 @@ void CheckOutputFolder(const std::string& path) {
         folder = ".";
     }
     if (::access(folder.c_str(), W_OK | X_OK) != 0) {
-        throw CommandError(kExitBadInput,
-                           "Cannot save into " + folder.string() + ": " + std::strerror(errno));
+        throw CradleCommandError(kExitBadInput, "Cannot save into " + folder.string() + ": " +
+                                                    std::strerror(errno));
     }
 }

@@ -21,7 +21,7 @@ struct PagerInput {
     std::optional<std::uint8_t> repairMode;
 };
 
-// Reads and checks the input before any cradle is touched; bad input throws CommandError with
+// Reads and checks the input before any cradle is touched; bad input throws CradleCommandError with
 // exit status 2.
 PagerInput LoadPagerInput(const std::string& path, const std::optional<std::string>& mode,
                           const std::optional<std::string>& repair);
@@ -37,7 +37,8 @@ WriteJob BuildWriteJob(const PagerInput& input, std::optional<std::uint8_t> page
 std::vector<std::string> PagerDifferences(const PagerInput& input, const PagerImage& memory,
                                           std::uint8_t pagerMode, bool withSerialNumber);
 
-// Output files, written whole or not at all; a failure throws CommandError with exit status 2.
+// Output files, written whole or not at all; a failure throws CradleCommandError with exit
+// status 2.
 void SaveImageOutput(const std::string& path, const PagerImage& image);
 void SaveTextOutput(const std::string& path, const std::string& text);
 // Throws when a file could not be created in the folder of path, before a pager is read.

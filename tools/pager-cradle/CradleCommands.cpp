@@ -44,25 +44,26 @@ std::string ChooseCradle(const std::optional<std::string>& requested) {
             }
         }
         if (chosen == nullptr) {
-            throw CommandError(kExitNoCradle,
-                               "No cradle at " + *requested + "." +
-                                   (cradles.empty()
-                                        ? std::string(" No cradle is connected.")
-                                        : " Connected cradles:" + CradleListText(cradles)));
+            throw CradleCommandError(kExitNoCradle,
+                                     "No cradle at " + *requested + "." +
+                                         (cradles.empty()
+                                              ? std::string(" No cradle is connected.")
+                                              : " Connected cradles:" + CradleListText(cradles)));
         }
     } else if (cradles.empty()) {
-        throw CommandError(kExitNoCradle,
-                           "No cradle found. Plug the cradle in (or start pager-cradle-sim for a "
+        throw CradleCommandError(
+            kExitNoCradle, "No cradle found. Plug the cradle in (or start pager-cradle-sim for a "
                            "virtual one), then run the command again.");
     } else if (cradles.size() > 1) {
-        throw CommandError(kExitBadInput, "Several cradles are connected; choose one with -c ID:" +
-                                              CradleListText(cradles));
+        throw CradleCommandError(kExitBadInput,
+                                 "Several cradles are connected; choose one with -c ID:" +
+                                     CradleListText(cradles));
     } else {
         chosen = &cradles.front();
     }
     if (chosen->accessDenied) {
-        throw CommandError(kExitNoCradle,
-                           "Cradle " + chosen->id + ": no permission.\n" + CradleAccessFix());
+        throw CradleCommandError(kExitNoCradle,
+                                 "Cradle " + chosen->id + ": no permission.\n" + CradleAccessFix());
     }
     return chosen->id;
 }
@@ -72,16 +73,17 @@ void OpenSite(CradleSite& site) {
     case CradleSite::Access::Open:
         return;
     case CradleSite::Access::InUse:
-        throw CommandError(kExitNoCradle,
-                           "Cradle " + site.id() +
+        throw CradleCommandError(
+            kExitNoCradle, "Cradle " + site.id() +
                                " is in use by another program (the Pager Programmer window or "
                                "another pager-cradle). Close that program, then try again.");
     case CradleSite::Access::Gone:
         break;
     }
-    throw CommandError(kExitNoCradle, "Cradle " + site.id() +
-                                          " could not be opened. Check that it is plugged in, "
-                                          "then run the command again.");
+    throw CradleCommandError(kExitNoCradle,
+                             "Cradle " + site.id() +
+                                 " could not be opened. Check that it is plugged in, "
+                                 "then run the command again.");
 }
 
 // The exit status for a transfer that did not succeed.
@@ -165,8 +167,9 @@ std::filesystem::path BackupFolder(const std::optional<std::string>& chosen) {
     if (std::optional<std::filesystem::path> folder = DefaultBackupFolder()) {
         return *folder;
     }
-    throw CommandError(kExitBadInput, "Neither XDG_STATE_HOME nor HOME is set: give the backup "
-                                      "folder with --backup-dir DIR.");
+    throw CradleCommandError(kExitBadInput,
+                             "Neither XDG_STATE_HOME nor HOME is set: give the backup "
+                             "folder with --backup-dir DIR.");
 }
 
 std::string BlocksText(std::uint32_t written, std::uint32_t total) {

@@ -14,8 +14,8 @@ inline constexpr int kExitNoCradle = 3;    // no cradle, no permission, in use, 
 inline constexpr int kExitInterrupted = 130;
 
 // Ends a command before any transfer, with its exit status and what to tell the user.
-struct CommandError : std::runtime_error {
-    CommandError(int exitStatus, const std::string& message)
+struct CradleCommandError : std::runtime_error {
+    CradleCommandError(int exitStatus, const std::string& message)
         : std::runtime_error(message), status(exitStatus) {}
     int status;
 };

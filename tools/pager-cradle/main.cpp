@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
             return BatchCommand(batch, interrupts);
         }
         return JournalCommand(journal);
-    } catch (const CommandError& e) {
+    } catch (const CradleCommandError& e) {
         std::fprintf(stderr, "pager-cradle: %s\n", e.what());
         return e.status;
     }

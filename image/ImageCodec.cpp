@@ -1,8 +1,8 @@
 #include "image/ImageCodec.h"
 
 #include "image/CapcodeEntry.h"
+#include "image/Generation.h"
 #include "image/ImageMap.h"
-#include "image/ProgramState.h"
 #include "image/RadioWords.h"
 
 #include <algorithm>
@@ -301,8 +301,8 @@ std::optional<LocalDateTime> CurrentLocalTime() {
                          local.tm_min};
 }
 
-void DecodeImage(const PagerImage& image, std::uint8_t mode, PagerSettings& settings) {
-    const bool v1 = mode == kModeV1;
+void DecodeImage(const PagerImage& image, Generation generation, PagerSettings& settings) {
+    const bool v1 = generation == Generation::V1;
     DecodePlainFields(image, settings);
     DecodeModeDependent(image, v1, settings);
     DecodeRuleFields(image, settings);
@@ -311,11 +311,11 @@ void DecodeImage(const PagerImage& image, std::uint8_t mode, PagerSettings& sett
     DecodeCannedTexts(image, settings);
 }
 
-void EncodeImage(PagerSettings& settings, std::uint8_t mode,
+void EncodeImage(PagerSettings& settings, Generation generation,
                  const std::optional<LocalDateTime>& now, PagerImage& image) {
-    const bool v1 = mode == kModeV1;
+    const bool v1 = generation == Generation::V1;
     image.fill(0);
-    const auto& identity = v1 ? kIdentityV1 : kIdentityV2;
+    const auto& identity = IdentityOf(generation);
     std::copy(identity.begin(), identity.end(), image.begin());
     for (const FixedValue& fixed : kFixedValues) {
         image[fixed.address] = fixed.value;

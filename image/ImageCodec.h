@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image/Generation.h"
 #include "image/PagerImage.h"
 #include "image/PagerSettings.h"
 
@@ -18,12 +19,12 @@ struct LocalDateTime {
 // The local date and time now, or nothing when the clock cannot be converted.
 std::optional<LocalDateTime> CurrentLocalTime();
 
-// Image to settings by the memory map, in the given programming mode. Settings whose bytes
+// Image to settings by the memory map, in the given generation. Settings whose bytes
 // fall outside their mapping keep the value they had. The image is not changed.
-void DecodeImage(const PagerImage& image, std::uint8_t mode, PagerSettings& settings);
+void DecodeImage(const PagerImage& image, Generation generation, PagerSettings& settings);
 
 // Settings to image: every byte of the image is rebuilt. Writes back to the settings the
 // padded frequency text, the right-aligned serial number and the canned-message buffers with
 // their last byte cleared. Without a time, the time stamp gets its "not available" values.
-void EncodeImage(PagerSettings& settings, std::uint8_t mode,
+void EncodeImage(PagerSettings& settings, Generation generation,
                  const std::optional<LocalDateTime>& now, PagerImage& image);

@@ -2,24 +2,24 @@
 
 #include "image/ImageCodec.h"
 
-void DecodeImageAndRecord(const PagerImage& image, std::uint8_t mode, PagerSettings& settings,
+void DecodeImageAndRecord(const PagerImage& image, Generation generation, PagerSettings& settings,
                           const std::string& workingDirectory) {
-    DecodeImage(image, mode, settings);
+    DecodeImage(image, generation, settings);
     WriteWorkingFile(workingDirectory, image);
 }
 
 FileError LoadImageFile(const std::filesystem::path& path, PagerImage& image,
-                        PagerSettings& settings, std::uint8_t mode,
+                        PagerSettings& settings, Generation generation,
                         const std::string& workingDirectory) {
     if (FileError error = ReadImageFile(path, image)) {
         return error;
     }
     WriteWorkingFile(workingDirectory, image);
-    DecodeImageAndRecord(image, mode, settings, workingDirectory);
+    DecodeImageAndRecord(image, generation, settings, workingDirectory);
     return std::nullopt;
 }
 
-bool LoadStartupImage(PagerImage& image, PagerSettings& settings, std::uint8_t mode,
+bool LoadStartupImage(PagerImage& image, PagerSettings& settings, Generation generation,
                       const std::string& workingDirectory) {
-    return !LoadImageFile(kStartupImageName, image, settings, mode, workingDirectory);
+    return !LoadImageFile(kStartupImageName, image, settings, generation, workingDirectory);
 }

@@ -1,6 +1,6 @@
 #include "image/SettingsJson.h"
 
-#include "image/ProgramState.h"
+#include "image/Generation.h"
 #include "image/SettingsFields.h"
 
 #include <algorithm>
@@ -248,17 +248,17 @@ private:
     std::set<std::string, std::less<>> known_;
 };
 
-std::optional<std::string> ReadMode(const json& object, std::optional<std::uint8_t>& mode) {
+std::optional<std::string> ReadMode(const json& object, std::optional<Generation>& generation) {
     const auto found = object.find(kProgrammingModeKey);
     if (found == object.end()) {
         return std::nullopt;
     }
     if (!found->is_number_integer() || !found->is_number_unsigned() ||
-        found->get<std::uint64_t>() > kModeV2) {
+        !GenerationOfModeNumber(found->get<std::uint64_t>())) {
         return std::string("field \"") + kProgrammingModeKey +
                "\": expected 0 (V1) or 1 (V2), got " + Shown(*found);
     }
-    mode = static_cast<std::uint8_t>(found->get<std::uint64_t>());
+    generation = GenerationOfModeNumber(found->get<std::uint64_t>());
     return std::nullopt;
 }
 
@@ -303,20 +303,20 @@ std::optional<std::string> Utf8ToLatin1(std::string_view text, std::string* reas
     return bytes;
 }
 
-ordered_json SettingsToJson(const PagerSettings& settings, std::uint8_t mode) {
+ordered_json SettingsToJson(const PagerSettings& settings, Generation generation) {
     ordered_json object = ordered_json::object();
-    object[kProgrammingModeKey] = mode;
+    object[kProgrammingModeKey] = ModeNumber(generation);
     VisitSettingFields(settings, JsonWriter{object});
     return object;
 }
 
 std::optional<std::string> ApplySettingsJson(const json& object, PagerSettings& settings,
-                                             std::optional<std::uint8_t>& mode) {
+                                             std::optional<Generation>& generation) {
     if (!object.is_object()) {
         return std::string("expected a JSON object, got ") + object.type_name();
     }
-    std::optional<std::uint8_t> newMode = mode;
-    if (auto error = ReadMode(object, newMode)) {
+    std::optional<Generation> newGeneration = generation;
+    if (auto error = ReadMode(object, newGeneration)) {
         return error;
     }
     PagerSettings updated = settings;
@@ -327,12 +327,12 @@ std::optional<std::string> ApplySettingsJson(const json& object, PagerSettings& 
         return reader.error;
     }
     settings = std::move(updated);
-    mode = newMode;
+    generation = newGeneration;
     return std::nullopt;
 }
 
 std::optional<std::string> ApplySettingsJsonText(std::string_view text, PagerSettings& settings,
-                                                 std::optional<std::uint8_t>& mode) {
+                                                 std::optional<Generation>& generation) {
     json object;
     try {
         object = json::parse(text);
@@ -340,5 +340,5 @@ std::optional<std::string> ApplySettingsJsonText(std::string_view text, PagerSet
         // The parser quotes the bytes it stopped at, which may be anything.
         return "invalid JSON: " + PrintableText(e.what());
     }
-    return ApplySettingsJson(object, settings, mode);
+    return ApplySettingsJson(object, settings, generation);
 }

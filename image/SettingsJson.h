@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image/Generation.h"
 #include "image/PagerSettings.h"
 
 #include <nlohmann/json.hpp>
@@ -21,15 +22,15 @@ std::string Latin1ToUtf8(std::string_view bytes);
 // returns nothing and, when asked, the reason.
 std::optional<std::string> Utf8ToLatin1(std::string_view text, std::string* reason = nullptr);
 
-nlohmann::ordered_json SettingsToJson(const PagerSettings& settings, std::uint8_t mode);
+nlohmann::ordered_json SettingsToJson(const PagerSettings& settings, Generation generation);
 
 // Sets the fields the object names; fields left out keep their values, and a missing
-// "programmingMode" leaves mode as it was. On error nothing changes and the reason names the
-// field: unknown key, wrong type, number outside its field, text too long or not ISO-8859-1,
+// "programmingMode" leaves the generation as it was. On error nothing changes and the reason names
+// the field: unknown key, wrong type, number outside its field, text too long or not ISO-8859-1,
 // array of the wrong length.
 std::optional<std::string> ApplySettingsJson(const nlohmann::json& object, PagerSettings& settings,
-                                             std::optional<std::uint8_t>& mode);
+                                             std::optional<Generation>& generation);
 
 // The same from JSON text, which may also be invalid JSON.
 std::optional<std::string> ApplySettingsJsonText(std::string_view text, PagerSettings& settings,
-                                                 std::optional<std::uint8_t>& mode);
+                                                 std::optional<Generation>& generation);

@@ -1,13 +1,12 @@
 #include "link/CradleProtocol.h"
 
 #include "image/PagerImage.h"
-#include "link/LinkFailure.h"
 
 #include <algorithm>
 #include <cstring>
 
-CradleProtocol::CradleProtocol(CC8051f320Usb& channel, TransferState& transfer, LinkHost& host)
-    : channel_(channel), transfer_(transfer), host_(host) {}
+CradleProtocol::CradleProtocol(CC8051f320Usb& channel, TransferState& transfer)
+    : channel_(channel), transfer_(transfer) {}
 
 void CradleProtocol::SetHeader(std::uint8_t command, std::uint32_t address) {
     transfer_.request[0] = command;
@@ -22,7 +21,7 @@ bool CradleProtocol::SendRequest() {
         channel_.Write(transfer_.request.data(), kFrameSize, transfer_.transferred);
     channel_.setLastStatus(status);
     if (status != usb_status::kSuccess || transfer_.transferred != kFrameSize)
-        return Fail(Step::Request, status);
+        return Fail(LinkFailure::Step::Request, status);
     return true;
 }
 
@@ -31,7 +30,7 @@ bool CradleProtocol::ReceiveReply() {
     const UsbStatus status =
         channel_.Read(transfer_.reply.data(), kFrameSize, transfer_.transferred);
     if (status != usb_status::kSuccess || transfer_.transferred != kFrameSize)
-        return Fail(Step::Reply, status);
+        return Fail(LinkFailure::Step::Reply, status);
     return true;
 }
 
@@ -39,25 +38,15 @@ void CradleProtocol::ClearReply() {
     transfer_.reply.fill(0);
 }
 
-bool CradleProtocol::Fail(Step step, UsbStatus status) {
-    const std::uint32_t address =
-        static_cast<std::uint32_t>(transfer_.request[1]) << 8 | transfer_.request[2];
-    const std::string exchange = std::string("the request to ") +
-                                 (transfer_.request[0] == kWrite ? "write " : "read ") +
-                                 DescribeBlock(address);
-    const std::string reason = status == usb_status::kSuccess
-                                   ? std::to_string(transfer_.transferred) + " of " +
-                                         std::to_string(kFrameSize) + " bytes were " +
-                                         (step == Step::Request ? "sent" : "received")
-                                   : DescribeUsbStatus(status);
-    failureDetails_ = step == Step::Request
-                          ? "Sending " + exchange + " failed: " + reason + "."
-                          : "The reply to " + exchange + " failed: " + reason + ".";
-    host_.EnableTransferButtons(false);
+bool CradleProtocol::Fail(LinkFailure::Step step, UsbStatus status) {
+    failure_ = LinkFailure{
+        step,
+        transfer_.request[0] == kWrite ? LinkFailure::Exchange::Write : LinkFailure::Exchange::Read,
+        static_cast<std::uint32_t>(transfer_.request[1]) << 8 | transfer_.request[2], status,
+        transfer_.transferred};
+    ++failures_;
+    // A channel that failed once is not trusted again until it is reopened.
     channel_.Close();
-    MessageRequest message{kUsbErrorText, kLinkCaption, MessageIcon::Stop, MessageButtons::Ok};
-    message.details = failureDetails_;
-    host_.ShowMessage(message);
     return false;
 }
 
@@ -81,17 +70,9 @@ bool CradleProtocol::WriteBlock(std::uint32_t address, const std::uint8_t* data,
     return true;
 }
 
-bool CradleProtocol::Identify(PagerIdentity& identity) {
+bool CradleProtocol::Identify(std::optional<Generation>& identity) {
     if (!ReadBlock(0))
         return false;
-    identity = ClassifyIdentity(transfer_.reply.data() + kFrameHeaderSize);
+    identity = GenerationOfIdentity(ReplyData());
     return true;
-}
-
-PagerIdentity CradleProtocol::ClassifyIdentity(const std::uint8_t* fourBytes) {
-    if (std::equal(kIdentityV2.begin(), kIdentityV2.end(), fourBytes))
-        return PagerIdentity::V2;
-    if (std::equal(kIdentityV1.begin(), kIdentityV1.end(), fourBytes))
-        return PagerIdentity::V1;
-    return PagerIdentity::Invalid;
 }

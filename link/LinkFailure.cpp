@@ -1,5 +1,7 @@
 #include "link/LinkFailure.h"
 
+#include "link/TransferState.h"
+
 #include <cstdio>
 
 namespace {
@@ -41,4 +43,17 @@ std::string DescribeBlock(std::uint32_t address) {
     std::snprintf(text, sizeof text, "block 0x%04X (%u)", static_cast<unsigned>(address),
                   static_cast<unsigned>(address));
     return text;
+}
+
+std::string LinkFailure::Describe() const {
+    const std::string request = std::string("the request to ") +
+                                (exchange == Exchange::Write ? "write " : "read ") +
+                                DescribeBlock(address);
+    const std::string reason = status == usb_status::kSuccess
+                                   ? std::to_string(transferred) + " of " +
+                                         std::to_string(kFrameSize) + " bytes were " +
+                                         (step == Step::Request ? "sent" : "received")
+                                   : DescribeUsbStatus(status);
+    return step == Step::Request ? "Sending " + request + " failed: " + reason + "."
+                                 : "The reply to " + request + " failed: " + reason + ".";
 }

@@ -37,7 +37,7 @@ std::vector<std::uint32_t> EnabledCapcodes(const PagerSettings& settings) {
     return capcodes;
 }
 
-std::string BatchKey(const PagerSettings& templateSettings, std::uint8_t mode,
+std::string BatchKey(const PagerSettings& templateSettings, Generation mode,
                      const std::vector<Assignment>& assignments) {
     nlohmann::json numbering = nlohmann::json::array();
     for (const Assignment& assignment : assignments) {

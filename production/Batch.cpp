@@ -1,14 +1,14 @@
 #include "production/Batch.h"
 
+#include "image/Generation.h"
+#include "image/ImageCodec.h"
 #include "image/ImageFiles.h"
 #include "image/ImageMap.h"
-#include "image/ProgramState.h"
 #include "production/PagerBackup.h"
 #include "production/Sha256.h"
-#include "programming/BlockRegions.h"
-#include "programming/CommandHost.h"
-#include "programming/PagerJobs.h"
 #include "programming/SerialNumber.h"
+#include "programming/transfer/BlockRegions.h"
+#include "programming/transfer/PagerTransfer.h"
 
 #include <thread>
 
@@ -36,9 +36,10 @@ const char* ActivityText(SiteActivity activity) {
 class Batch::Site {
 public:
     Site(Batch& batch, std::unique_ptr<CradleSite> cradle)
-        : batch_(batch), cradle_(std::move(cradle)), host_(cradle_->context()) {
+        : batch_(batch), cradle_(std::move(cradle)) {
         view_.cradle = cradle_->id();
-        host_.onBlock = [this] {
+        control_.stopRequested = &cradle_->stopRequested();
+        control_.onBlock = [this] {
             ++view_.blocksDone;
             Publish();
         };
@@ -59,7 +60,7 @@ public:
             thread_.join();
         }
     }
-    void StopNow() { cradle_->context().stopRequested.store(true); }
+    void StopNow() { cradle_->stopRequested().store(true); }
 
 private:
     enum class PagerEnd {
@@ -85,7 +86,7 @@ private:
 
     void RunHandsFree() {
         while (!Over()) {
-            const std::optional<std::uint8_t> generation = WaitForSeatedPager();
+            const std::optional<Generation> generation = WaitForSeatedPager();
             if (!generation) {
                 return;
             }
@@ -106,7 +107,7 @@ private:
                                     "the pager programmed last is still in the cradle: skipped");
             return;
         }
-        if (const std::optional<std::uint8_t> generation = SeatedGeneration()) {
+        if (const std::optional<Generation> generation = SeatedGeneration()) {
             ProgramSeatedPager(*generation);
         } else {
             batch_.listener_.Notice(cradle_->id(), "no pager in the cradle: skipped");
@@ -149,18 +150,18 @@ private:
         return true;
     }
 
-    std::optional<std::uint8_t> SeatedGeneration() { return ModeOf(cradle_->Identify()); }
+    std::optional<Generation> SeatedGeneration() { return GenerationOf(cradle_->Identify()); }
 
     // A pager counts as seated when two polls a poll interval apart find the same identity.
-    std::optional<std::uint8_t> WaitForSeatedPager() {
+    std::optional<Generation> WaitForSeatedPager() {
         Show(SiteActivity::WaitingForPager);
-        std::optional<std::uint8_t> previous;
+        std::optional<Generation> previous;
         while (!Over()) {
             if (!WaitForCradle()) {
                 return std::nullopt;
             }
             Show(SiteActivity::WaitingForPager);
-            const std::optional<std::uint8_t> seen = SeatedGeneration();
+            const std::optional<Generation> seen = SeatedGeneration();
             if (seen && seen == previous) {
                 return seen;
             }
@@ -193,7 +194,7 @@ private:
     // it is tried again with that same assignment, and only once it is certain to be the same
     // pager; an assignment a pager may have taken away with it is held back, so no two pagers
     // ever carry one capcode.
-    void ProgramSeatedPager(std::uint8_t generation) {
+    void ProgramSeatedPager(Generation generation) {
         std::optional<Held> held;
         for (int attempt = 0; attempt < batch_.options_.attemptsPerPager;) {
             if (batch_.stopTaking_.load()) {
@@ -245,7 +246,7 @@ private:
                 ReleaseHeld(held);
                 attempt = 0;
             }
-            if (const std::optional<std::uint8_t> seen = SeatedGeneration()) {
+            if (const std::optional<Generation> seen = SeatedGeneration()) {
                 generation = *seen;
             }
         }
@@ -273,7 +274,7 @@ private:
             } else {
                 const CradleSite::Seat seat = cradle_->Identify();
                 holding = seat == CradleSite::Seat::NoAnswer ? CradleSite::Holding::NoAnswer
-                          : ModeOf(seat)                     ? CradleSite::Holding::Same
+                          : GenerationOf(seat)               ? CradleSite::Holding::Same
                                                              : CradleSite::Holding::Empty;
             }
             if (holding != CradleSite::Holding::NoAnswer) {
@@ -315,7 +316,7 @@ private:
     // One attempt at one pager; the caller ends the assignment in the queue.
     // `holding`: an earlier attempt may have left this assignment's numbers in the pager, so
     // this attempt's failure keeps them held whatever it wrote itself.
-    AttemptResult Attempt(std::uint8_t generation, std::size_t assignment, bool holding) {
+    AttemptResult Attempt(Generation generation, std::size_t assignment, bool holding) {
         const Assignment& numbers = batch_.assignments_[assignment];
         PagerSettings settings;
         const PagerImage image =
@@ -394,36 +395,36 @@ private:
         if (!batch_.options_.backupFolder) {
             return std::nullopt;
         }
-        ProgrammerContext& context = cradle_->context();
         Begin(SiteActivity::BackingUp, 2 * kReadPassBlocks);
-        const TransferOutcome read = ReadPager(context, host_);
+        auto memory = std::make_unique<PagerImage>();
+        const TransferOutcome read = ReadPagerMemory(cradle_->link(), *memory, control_);
         if (!read.ok() && read.result != TransferResult::NoPager) {
             return "no backup could be read: " + read.details;
         }
         const std::filesystem::path& folder = *batch_.options_.backupFolder;
         std::error_code ignored;
         std::filesystem::create_directories(folder, ignored);
-        const bool named = read.ok();
-        if (FileError error = SaveImageFile(
-                BackupPath(folder, named ? context.settings.serialNumber : std::string()),
-                context.image)) {
+        std::string serialNumber;
+        if (read.identity) {
+            PagerSettings settings;
+            DecodeImage(*memory, *read.identity, settings);
+            serialNumber = settings.serialNumber;
+        }
+        if (FileError error = SaveImageFile(BackupPath(folder, serialNumber), *memory)) {
             return "the backup could not be saved: " + *error;
         }
         return std::nullopt;
     }
 
-    TransferOutcome WriteAndVerify(const PagerImage& image, std::uint8_t generation) {
-        ProgrammerContext& context = cradle_->context();
-        WriteJob job;
-        job.image = image;
-        job.mode = generation;
-        job.writeSerialNumber = true;
+    TransferOutcome WriteAndVerify(const PagerImage& image, Generation generation) {
         Begin(SiteActivity::Writing, WriteBlockCount(true));
-        TransferOutcome outcome = WritePager(context, host_, job);
+        TransferOutcome outcome =
+            IdentifyAndWrite(cradle_->link(), image, generation, true, control_);
         if (outcome.ok() && batch_.options_.verify) {
             const std::uint32_t written = outcome.blocksWritten;
             Begin(SiteActivity::Verifying, kReadPassBlocks);
-            outcome = VerifyWritten(context, host_, job);
+            auto memory = std::make_unique<PagerImage>();
+            outcome = ReadBackAndCompare(cradle_->link(), image, true, *memory, control_);
             outcome.blocksWritten = written;
         }
         return outcome;
@@ -491,7 +492,8 @@ private:
 
     Batch& batch_;
     std::unique_ptr<CradleSite> cradle_;
-    CommandHost host_;
+    // Stops the site's transfers and counts their blocks for the view.
+    TransferControl control_;
     SiteView view_;
     // What the last pager this site programmed holds, to tell it from the next one.
     std::optional<PagerImage> lastProgrammed_;

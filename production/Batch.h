@@ -56,7 +56,7 @@ struct PagerRecord {
     std::size_t assignment = 0;
     AttemptOutcome outcome = AttemptOutcome::Failed;
     std::string reason;
-    std::uint8_t mode = 0;
+    Generation mode = Generation::V2;
     std::string serialNumber;
     std::vector<std::uint32_t> capcodes;
 };

@@ -1,9 +1,9 @@
 #include "production/BatchTemplate.h"
 
-#include "programming/BlockRegions.h"
+#include "programming/transfer/BlockRegions.h"
 
 PagerImage PagerImageFor(const BatchTemplate& batchTemplate, const Assignment& assignment,
-                         std::uint8_t mode, const std::optional<LocalDateTime>& now,
+                         Generation mode, const std::optional<LocalDateTime>& now,
                          PagerSettings* encodedSettings) {
     PagerSettings settings = ApplyAssignment(batchTemplate.settings, assignment);
     PagerImage encoded{};

@@ -13,12 +13,12 @@ struct BatchTemplate {
     PagerSettings settings;
     // The generation it is for; nothing when a settings file names none, and then every pager
     // is programmed in its own generation.
-    std::optional<std::uint8_t> mode;
+    std::optional<Generation> mode;
 };
 
 // The image a pager of this generation receives: the template with the assignment's numbers,
 // encoded as the window encodes the pages, stamped with the time given. What a write never
 // sends is zero, so that its digest also names what reading the pager back gives.
 PagerImage PagerImageFor(const BatchTemplate& batchTemplate, const Assignment& assignment,
-                         std::uint8_t mode, const std::optional<LocalDateTime>& now,
+                         Generation mode, const std::optional<LocalDateTime>& now,
                          PagerSettings* encodedSettings = nullptr);

@@ -1,63 +1,50 @@
 #include "production/CradleSite.h"
 
-#include "image/ProgramState.h"
 #include "link/backends/SystemUsbLibrary.h"
-#include "programming/BlockRegions.h"
+#include "programming/transfer/BlockRegions.h"
+#include "programming/transfer/PagerTransfer.h"
 
 #include <algorithm>
 
 CradleSite::CradleSite(const std::string& id) : CradleSite(id, CreateSystemUsbLibrary(id)) {}
 
 CradleSite::CradleSite(std::string id, std::unique_ptr<UsbXpressLibrary> library)
-    : id_(std::move(id)) {
-    context_.usb = std::move(library);
-    context_.channel = std::make_unique<CC8051f320Usb>(*context_.usb);
-}
+    : id_(std::move(id)), usb_(std::move(library)), channel_(*usb_) {}
 
 CradleSite::Access CradleSite::Open() {
-    CC8051f320Usb& channel = *context_.channel;
-    if (channel.IsOpen() || channel.Open(kCradleDeviceString)) {
+    if (channel_.IsOpen() || channel_.Open(kCradleDeviceString)) {
         return Access::Open;
     }
-    return channel.lastStatus() == usb_status::kDeviceInUse ? Access::InUse : Access::Gone;
+    return channel_.lastStatus() == usb_status::kDeviceInUse ? Access::InUse : Access::Gone;
 }
 
 void CradleSite::Close() {
-    if (context_.channel->IsOpen()) {
-        context_.channel->Close();
+    if (channel_.IsOpen()) {
+        channel_.Close();
     }
 }
 
 CradleSite::Seat CradleSite::Identify() {
-    SilentLinkHost host;
-    CradleProtocol link(*context_.channel, context_.transfer, host);
-    PagerIdentity identity = PagerIdentity::Invalid;
-    if (!link.Identify(identity)) {
+    const TransferOutcome outcome = IdentifyPager(link_);
+    if (outcome.result == TransferResult::LinkFailed) {
         return Seat::NoAnswer;
     }
-    switch (identity) {
-    case PagerIdentity::V1:
-        return Seat::V1;
-    case PagerIdentity::V2:
-        return Seat::V2;
-    case PagerIdentity::Invalid:
-        break;
+    if (!outcome.identity) {
+        return Seat::Empty;
     }
-    return Seat::Empty;
+    return *outcome.identity == Generation::V1 ? Seat::V1 : Seat::V2;
 }
 
 CradleSite::Holding CradleSite::StillHolds(const PagerImage& image, std::uint32_t blocksWritten) {
-    SilentLinkHost host;
-    CradleProtocol link(*context_.channel, context_.transfer, host);
     const std::uint32_t blocks =
         std::clamp<std::uint32_t>(blocksWritten, 1, kSettingsBlocksWithSerial);
     for (std::uint32_t block = 0; block < blocks; ++block) {
         const std::uint32_t address = block * kBlockSize;
-        if (!link.ReadBlock(address)) {
+        if (!link_.ReadBlock(address)) {
             return Holding::NoAnswer;
         }
-        const std::uint8_t* data = context_.transfer.reply.data() + kFrameHeaderSize;
-        if (block == 0 && CradleProtocol::ClassifyIdentity(data) == PagerIdentity::Invalid) {
+        const std::uint8_t* data = link_.ReplyData();
+        if (block == 0 && !GenerationOfIdentity(data)) {
             return Holding::Empty;
         }
         if (!std::equal(data, data + kBlockSize, image.begin() + address)) {
@@ -67,12 +54,12 @@ CradleSite::Holding CradleSite::StillHolds(const PagerImage& image, std::uint32_
     return Holding::Same;
 }
 
-std::optional<std::uint8_t> ModeOf(CradleSite::Seat seat) {
+std::optional<Generation> GenerationOf(CradleSite::Seat seat) {
     switch (seat) {
     case CradleSite::Seat::V1:
-        return kModeV1;
+        return Generation::V1;
     case CradleSite::Seat::V2:
-        return kModeV2;
+        return Generation::V2;
     default:
         return std::nullopt;
     }

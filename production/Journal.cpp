@@ -2,7 +2,7 @@
 
 #include "programming/SerialNumber.h"
 
-#include "image/ProgramState.h"
+#include "image/Generation.h"
 #include "image/SettingsJson.h"
 #include "production/JournalFileLock.h"
 #include "production/SqliteDatabase.h"

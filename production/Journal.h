@@ -1,6 +1,6 @@
 #pragma once
 
-#include "image/ProgramState.h"
+#include "image/Generation.h"
 
 #include <chrono>
 #include <cstddef>
@@ -31,7 +31,7 @@ struct AttemptStart {
     std::int64_t batch = 0;              // from OpenBatch
     std::size_t assignment = 0;          // index of the assignment in its batch
     std::string cradle;                  // the site, e.g. "usb:3-1.4" or "virtual:bench-a"
-    std::uint8_t mode = kModeV2;         // pager generation: kModeV1 or kModeV2
+    Generation mode = Generation::V2;    // pager generation
     std::string serialNumber;            // ISO-8859-1 bytes, as PagerSettings holds it
     std::vector<std::uint32_t> capcodes; // the enabled capcodes, in row order
     std::string imageSha256;             // hex digest of the image written

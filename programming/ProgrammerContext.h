@@ -2,9 +2,9 @@
 
 #include "image/PagerImage.h"
 #include "image/PagerSettings.h"
-#include "image/ProgramState.h"
 #include "link/C8051f320Usb.h"
 #include "link/TransferState.h"
+#include "programming/ProgramState.h"
 
 #include <atomic>
 #include <memory>

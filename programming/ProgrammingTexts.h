@@ -26,3 +26,7 @@ inline constexpr const char* kCapcodeBelowEightText = "Capcode cannot less 8 !  
 inline constexpr const char* kBlockMismatchText = "  Write error !          ";
 inline constexpr const char* kFinalSendErrorText = "  Write error !      ";
 inline constexpr const char* kFinalReplyErrorText = "  Write error !       ";
+
+// A failed exchange with the cradle.
+inline constexpr const char* kUsbErrorText = "USB error,Please reinsert the USB device ! ";
+inline constexpr const char* kLinkCaption = "V2 Pager Programmer";

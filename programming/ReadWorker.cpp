@@ -1,13 +1,9 @@
-#include "programming/BlockRegions.h"
 #include "programming/BusyFlagRelease.h"
 #include "programming/ProgrammingTexts.h"
 #include "programming/StatusBlink.h"
-#include "programming/TransferDetails.h"
 #include "programming/TransferWorkers.h"
+#include "programming/transfer/PagerTransfer.h"
 
-#include "link/CradleProtocol.h"
-
-#include <algorithm>
 #include <memory>
 
 namespace {
@@ -15,58 +11,41 @@ namespace {
 // One pass covers 138 blocks; the bar counts from 0 to 137 and is reset after each pass.
 constexpr int kReadProgressMaximum = 137;
 
-// Reads the pager twice and accepts the data only when both passes agree, then follows the
-// pager's generation.
+// The window's read: the pager read twice and accepted only when both passes agree, then the
+// window follows the pager's generation.
 class ReadProcedure {
 public:
     ReadProcedure(ProgrammerContext& context, ProgrammingHost& host, const Sleeper& sleep)
-        : context_(context), host_(host), sleep_(sleep),
-          link_(*context.channel, context.transfer, host) {}
+        : context_(context), host_(host), sleep_(sleep), link_(*context.channel, context.transfer) {
+    }
 
     TransferOutcome Run() {
         StartProgress();
-        context_.transfer.address = 0;
-        // Both passes start zeroed, so the unread addresses are zero in the accepted image.
-        auto passA = std::make_unique<PagerImage>();
-        auto passB = std::make_unique<PagerImage>();
-        passA->fill(0);
-        passB->fill(0);
-
-        if (!ReadPass(*passA)) {
-            return outcome_;
-        }
-        host_.SetProgressPosition(0);
-        if (!ReadPass(*passB)) {
-            return outcome_;
-        }
-        host_.SetProgressPosition(0);
-
-        const std::string difference = MemoryDifferenceText(*passA, *passB, kReadRegions,
-                                                            "in the first pass", "in the second");
-        if (!difference.empty()) {
-            ShowReadError(TransferResult::PassesDiffer, "The two passes disagree: " + difference);
-            return outcome_;
-        }
-        if (context_.stopRequested.load()) {
-            outcome_.result = TransferResult::Stopped;
-            return outcome_;
+        auto memory = std::make_unique<PagerImage>();
+        TransferOutcome outcome = ReadPagerMemory(link_, *memory, Control());
+        switch (outcome.result) {
+        case TransferResult::LinkFailed:
+            ReportLinkFailure(host_, outcome);
+            return outcome;
+        case TransferResult::PassesDiffer:
+            ShowReadError(outcome);
+            return outcome;
+        case TransferResult::Done:
+        case TransferResult::NoPager:
+            break;
+        default:
+            return outcome;
         }
         {
             std::lock_guard lock(context_.dataMutex);
-            context_.image = *passB;
+            context_.image = *memory;
         }
-        FollowPagerGeneration(passB->data());
-        return outcome_;
-    }
-
-    // One pass into memory, without touching the image or the settings.
-    TransferOutcome ReadBack(PagerImage& memory) {
-        StartProgress();
-        memory.fill(0);
-        if (ReadPass(memory)) {
-            host_.SetProgressPosition(0);
+        if (!outcome.identity) {
+            ShowReadError(outcome);
+            return outcome;
         }
-        return outcome_;
+        FollowPagerGeneration(*outcome.identity);
+        return outcome;
     }
 
 private:
@@ -75,40 +54,15 @@ private:
         host_.SetProgressStep(1);
     }
 
-    // Returns false when the link failed (the user has been told) or the program shuts down.
-    bool ReadPass(PagerImage& pass) {
-        for (const BlockRegion& region : kReadRegions) {
-            context_.transfer.address = region.start;
-            for (std::uint32_t block = 0; block < region.blocks; ++block) {
-                if (context_.stopRequested.load()) {
-                    outcome_.result = TransferResult::Stopped;
-                    return false;
-                }
-                const std::uint32_t address = context_.transfer.address;
-                if (!link_.ReadBlock(address)) {
-                    outcome_ = TransferOutcome{TransferResult::LinkFailed, link_.failureDetails(),
-                                               address};
-                    return false;
-                }
-                const auto& reply = context_.transfer.reply;
-                std::copy(reply.begin() + kFrameHeaderSize, reply.end(), pass.begin() + address);
-                context_.transfer.address += kBlockSize;
-                host_.StepProgress();
-            }
-        }
-        return true;
+    TransferControl Control() {
+        return {&context_.stopRequested, [this] { host_.StepProgress(); },
+                [this] { host_.SetProgressPosition(0); }};
     }
 
     // A pager of the other generation switches the mode silently; one of the current
     // generation is confirmed by the blinking status.
-    void FollowPagerGeneration(const std::uint8_t* identityBytes) {
-        const PagerIdentity identity = CradleProtocol::ClassifyIdentity(identityBytes);
-        if (identity == PagerIdentity::Invalid) {
-            ShowReadError(TransferResult::NoPager, IdentityText(identityBytes));
-            return;
-        }
-        const std::uint8_t pagerMode = identity == PagerIdentity::V2 ? kModeV2 : kModeV1;
-        const bool modeChanged = context_.state.programmingMode.exchange(pagerMode) != pagerMode;
+    void FollowPagerGeneration(Generation pager) {
+        const bool modeChanged = context_.state.programmingMode.exchange(pager) != pager;
         host_.DecodeImage();
         if (modeChanged) {
             host_.RebuildTabs();
@@ -119,10 +73,9 @@ private:
         BlinkStatus(host_, sleep_, kReadOkText, context_.stopRequested);
     }
 
-    void ShowReadError(TransferResult result, std::string details) {
-        outcome_ = TransferOutcome{result, std::move(details)};
+    void ShowReadError(const TransferOutcome& outcome) {
         MessageRequest message{kReadErrorText, kReadCaption, MessageIcon::Stop, MessageButtons::Ok};
-        message.details = outcome_.details;
+        message.details = outcome.details;
         host_.ShowMessage(message);
     }
 
@@ -130,10 +83,16 @@ private:
     ProgrammingHost& host_;
     const Sleeper& sleep_;
     CradleProtocol link_;
-    TransferOutcome outcome_;
 };
 
 } // namespace
+
+void ReportLinkFailure(ProgrammingHost& host, const TransferOutcome& outcome) {
+    host.EnableTransferButtons(false);
+    MessageRequest message{kUsbErrorText, kLinkCaption, MessageIcon::Stop, MessageButtons::Ok};
+    message.details = outcome.linkFailure ? outcome.linkFailure->Describe() : outcome.details;
+    host.ShowMessage(message);
+}
 
 TransferOutcome RunReadWorker(ProgrammerContext& context, ProgrammingHost& host,
                               const Sleeper& sleep) {
@@ -142,12 +101,4 @@ TransferOutcome RunReadWorker(ProgrammerContext& context, ProgrammingHost& host,
         return *refusal;
     }
     return ReadProcedure(context, host, sleep).Run();
-}
-
-TransferOutcome ReadBackPager(ProgrammerContext& context, ProgrammingHost& host,
-                              PagerImage& memory) {
-    if (auto refusal = TransferCannotStart(context)) {
-        return *refusal;
-    }
-    return ReadProcedure(context, host, RealSleeper()).ReadBack(memory);
 }

@@ -3,7 +3,7 @@
 #include "programming/ProgrammerContext.h"
 #include "programming/ProgrammingHost.h"
 #include "programming/Sleeper.h"
-#include "programming/TransferOutcome.h"
+#include "programming/transfer/TransferOutcome.h"
 
 #include <atomic>
 #include <thread>
@@ -16,11 +16,9 @@ TransferOutcome RunReadWorker(ProgrammerContext& context, ProgrammingHost& host,
 TransferOutcome RunWriteWorker(ProgrammerContext& context, ProgrammingHost& host,
                                const Sleeper& sleep);
 
-// Reads the regions a read covers once into memory (zero elsewhere), with the read's progress
-// bar, leaving the image, the settings and the mode alone: the check of what a write left in
-// the pager. No message is shown but the link's own; the busy flag is not touched.
-TransferOutcome ReadBackPager(ProgrammerContext& context, ProgrammingHost& host,
-                              PagerImage& memory);
+// A failed exchange as the window shows it: Read and Write disabled, then the USB error with
+// the exchange and its reason in the details.
+void ReportLinkFailure(ProgrammingHost& host, const TransferOutcome& outcome);
 
 // Why a procedure cannot begin (the program stops, or there is no channel), if it cannot.
 std::optional<TransferOutcome> TransferCannotStart(const ProgrammerContext& context);

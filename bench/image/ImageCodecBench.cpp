@@ -1,7 +1,7 @@
 // Speed of the codec: a decode, an encode, and the decode + encode round trip that every
 // load-then-save performs. The round trip should stay under 10 microseconds.
+#include "image/Generation.h"
 #include "image/ImageCodec.h"
-#include "image/ProgramState.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,7 +25,7 @@ void BM_DecodeImage(benchmark::State& state) {
     const PagerImage image = SampleImage();
     PagerSettings settings;
     for (auto _ : state) {
-        DecodeImage(image, kModeV2, settings);
+        DecodeImage(image, Generation::V2, settings);
         benchmark::DoNotOptimize(settings);
     }
 }
@@ -33,10 +33,10 @@ BENCHMARK(BM_DecodeImage);
 
 void BM_EncodeImage(benchmark::State& state) {
     PagerSettings settings;
-    DecodeImage(SampleImage(), kModeV2, settings);
+    DecodeImage(SampleImage(), Generation::V2, settings);
     PagerImage image{};
     for (auto _ : state) {
-        EncodeImage(settings, kModeV2, kTime, image);
+        EncodeImage(settings, Generation::V2, kTime, image);
         benchmark::DoNotOptimize(image);
     }
 }
@@ -47,8 +47,8 @@ void BM_DecodeEncodeRoundTrip(benchmark::State& state) {
     PagerImage image{};
     for (auto _ : state) {
         PagerSettings settings;
-        DecodeImage(source, kModeV2, settings);
-        EncodeImage(settings, kModeV2, kTime, image);
+        DecodeImage(source, Generation::V2, settings);
+        EncodeImage(settings, Generation::V2, kTime, image);
         benchmark::DoNotOptimize(image);
     }
     state.counters["target_us"] = 10;

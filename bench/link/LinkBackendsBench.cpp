@@ -39,8 +39,7 @@ private:
 void RunExchanges(benchmark::State& state, UsbXpressLibrary& library) {
     CC8051f320Usb channel(library);
     TransferState transfer;
-    SilentLinkHost host;
-    CradleProtocol protocol(channel, transfer, host);
+    CradleProtocol protocol(channel, transfer);
     if (!channel.Open(kCradleDeviceString)) {
         state.SkipWithError("no cradle");
         return;

@@ -6,7 +6,7 @@
 // PAGER_BENCH_DIR, else the current folder: a folder on the disk the journal will live on gives the
 // honest figure (tmpfs would hide the syncs).
 
-#include "image/ProgramState.h"
+#include "image/Generation.h"
 #include "production/Journal.h"
 #include "production/Sha256.h"
 #include "production/SqliteDatabase.h"
@@ -52,7 +52,7 @@ void BM_JournalPerPager(benchmark::State& state) {
     auto journal = Journal::OpenForRecording(file.path());
     const BatchProgress batch = journal->OpenBatch(Sha256Hex("bench"), 1'000'000);
     AttemptStart start{batch.batch,       0,           "virtual:bench-a",
-                       kModeV2,           "SN-000001", {1234560, 1234568, 8},
+                       Generation::V2,    "SN-000001", {1234560, 1234568, 8},
                        Sha256Hex("image")};
     std::chrono::duration<double> wall{0};
     for (auto _ : state) {

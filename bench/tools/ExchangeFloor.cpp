@@ -17,8 +17,7 @@ int main(int argc, char** argv) {
     const auto library = CreateSystemUsbLibrary(argv[1]);
     CC8051f320Usb channel(*library);
     TransferState transfer;
-    SilentLinkHost host;
-    CradleProtocol link(channel, transfer, host);
+    CradleProtocol link(channel, transfer);
     if (!channel.Open(kCradleDeviceString)) {
         std::fprintf(stderr, "cannot open %s\n", argv[1]);
         return 3;

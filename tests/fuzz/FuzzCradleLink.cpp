@@ -12,9 +12,9 @@
 #include "image/ImageCodec.h"
 #include "link/CradleProtocol.h"
 #include "link/sim/FactoryPagers.h"
-#include "programming/BlockRegions.h"
 #include "programming/ProgrammingTexts.h"
 #include "programming/TransferWorkers.h"
+#include "programming/transfer/BlockRegions.h"
 
 #include <algorithm>
 #include <array>
@@ -26,7 +26,7 @@ namespace {
 // The first two input bytes set the scene; the rest drives the link.
 struct Scene {
     bool write;
-    std::uint8_t mode;
+    Generation mode;
     bool serialWriteEnabled;
     bool repair;
     bool serialAutoIncrement;
@@ -41,7 +41,7 @@ Scene ReadScene(std::uint8_t a, std::uint8_t b) {
     constexpr FactoryPager kPagers[] = {FactoryPager::V2, FactoryPager::V1, FactoryPager::None,
                                         FactoryPager::V2};
     return {(a & 1) != 0,
-            (a & 2) != 0 ? kModeV1 : kModeV2,
+            (a & 2) != 0 ? Generation::V1 : Generation::V2,
             (a & 4) != 0,
             (a & 8) != 0,
             (a & 16) != 0,
@@ -78,7 +78,7 @@ void CheckRead(const ProgrammerContext& context, const RecordingHost& host,
     const bool decoded = host.Count("decode:V1") + host.Count("decode:V2") > 0;
     if (readOk || decoded) {
         FuzzCheck(messages.empty(), "a successful read showed a message");
-        FuzzCheck(CradleProtocol::ClassifyIdentity(context.image.data()) != PagerIdentity::Invalid,
+        FuzzCheck(GenerationOfImage(context.image).has_value(),
                   "a read accepted a pager without identity");
         FuzzCheck(std::all_of(context.image.begin() + 320, context.image.begin() + 1024,
                               [](std::uint8_t b) { return b == 0; }) &&
@@ -90,9 +90,8 @@ void CheckRead(const ProgrammerContext& context, const RecordingHost& host,
     FuzzCheck(messages.size() == 1,
               "a failed read showed " + std::to_string(messages.size()) + " messages");
     // Only a read whose passes agreed on a pager without identity keeps what it read.
-    const bool keptInvalid =
-        messages[0] == StopMessage(kReadErrorText, kReadCaption) &&
-        CradleProtocol::ClassifyIdentity(context.image.data()) == PagerIdentity::Invalid;
+    const bool keptInvalid = messages[0] == StopMessage(kReadErrorText, kReadCaption) &&
+                             !GenerationOfImage(context.image);
     FuzzCheck(context.image == imageBefore || keptInvalid, "a failed read changed the image");
 }
 

@@ -8,9 +8,9 @@
 // byte for byte, and every byte no setting owns is zero.
 #include "FuzzCheck.h"
 
+#include "image/Generation.h"
 #include "image/ImageCodec.h"
 #include "image/PagerImage.h"
-#include "image/ProgramState.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -45,8 +45,8 @@ bool Owned(std::size_t address) {
     });
 }
 
-void CheckMode(const PagerImage& original, std::uint8_t mode) {
-    const std::string name = mode == kModeV1 ? "V1" : "V2";
+void CheckMode(const PagerImage& original, Generation mode) {
+    const std::string name = mode == Generation::V1 ? "V1" : "V2";
 
     PagerSettings decoded;
     DecodeImage(original, mode, decoded);
@@ -78,7 +78,7 @@ void CheckMode(const PagerImage& original, std::uint8_t mode) {
     EncodeImage(again, mode, kStampTime, rebuiltAgain);
     FuzzCheck(rebuiltAgain == rebuilt, name + " second encode differs from the first");
 
-    const auto& identity = mode == kModeV1 ? kIdentityV1 : kIdentityV2;
+    const auto& identity = mode == Generation::V1 ? kIdentityV1 : kIdentityV2;
     FuzzCheck(std::equal(identity.begin(), identity.end(), rebuilt.begin()),
               name + " identity bytes");
     for (std::size_t address = 0; address < rebuilt.size(); ++address) {
@@ -102,15 +102,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PagerImage image{};
     std::memcpy(image.data(), data, std::min(size, image.size()));
     const PagerImage untouched = image;
-    CheckMode(image, kModeV1);
-    CheckMode(image, kModeV2);
+    CheckMode(image, Generation::V1);
+    CheckMode(image, Generation::V2);
     FuzzCheck(image == untouched, "decoding changed the image");
 
     // Decoding in one mode over settings left by the other must not break anything either.
     PagerSettings mixed;
-    DecodeImage(image, kModeV2, mixed);
-    DecodeImage(image, kModeV1, mixed);
+    DecodeImage(image, Generation::V2, mixed);
+    DecodeImage(image, Generation::V1, mixed);
     PagerImage rebuilt{};
-    EncodeImage(mixed, kModeV2, std::nullopt, rebuilt);
+    EncodeImage(mixed, Generation::V2, std::nullopt, rebuilt);
     return 0;
 }

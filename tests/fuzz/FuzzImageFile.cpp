@@ -3,10 +3,10 @@
 // decode, and a saved image reads back unchanged.
 #include "FuzzCheck.h"
 
+#include "image/Generation.h"
 #include "image/ImageCodec.h"
 #include "image/ImageFiles.h"
 #include "image/ImageLoading.h"
-#include "image/ProgramState.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const PagerImage before = Pattern();
     PagerImage image = before;
     PagerSettings settings;
-    const std::uint8_t mode = size > 0 && (data[0] & 1) ? kModeV1 : kModeV2;
+    const Generation mode = size > 0 && (data[0] & 1) ? Generation::V1 : Generation::V2;
     FuzzCheck(!LoadImageFile(input, image, settings, mode, scratch.path().string()),
               "loading a readable file failed");
 

@@ -3,8 +3,8 @@
 // must survive being written out as JSON and read back, and must encode.
 #include "FuzzCheck.h"
 
+#include "image/Generation.h"
 #include "image/ImageCodec.h"
-#include "image/ProgramState.h"
 #include "image/SettingsJson.h"
 
 #include <cstddef>
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const PagerSettings initial;
     PagerSettings settings;
-    std::optional<std::uint8_t> mode;
+    std::optional<Generation> mode;
     if (const auto error = ApplySettingsJsonText(text, settings, mode)) {
         FuzzCheckSameSettings(initial, settings, "a refused text changed the settings");
         FuzzCheck(!mode.has_value(), "a refused text set the mode");
@@ -28,10 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
 
-    const std::uint8_t programmingMode = mode.value_or(kModeV2);
+    const Generation programmingMode = mode.value_or(Generation::V2);
     const std::string written = SettingsToJson(settings, programmingMode).dump();
     PagerSettings reread;
-    std::optional<std::uint8_t> rereadMode;
+    std::optional<Generation> rereadMode;
     const auto error = ApplySettingsJsonText(written, reread, rereadMode);
     FuzzCheck(!error, "written settings are refused: " + error.value_or(""));
     FuzzCheck(rereadMode == programmingMode, "the mode changed on the way through JSON");

@@ -41,28 +41,28 @@ TEST(CapcodeEntries, DecodeIgnoresIndexAndOtherFlagBits) {
 
 TEST(CapcodeBits, PrivateVibrateAndAlertStopMasks) {
     PagerSettings settings;
-    EXPECT_EQ(EncodeFor(settings, kModeV2)[36], 0xF0); // rows 1-4 private
+    EXPECT_EQ(EncodeFor(settings, Generation::V2)[36], 0xF0); // rows 1-4 private
     settings.vibrate = {1, 0, 0, 0, 0, 0, 0, 1};
     settings.alertStop = {0, 1, 0, 0, 0, 0, 7, 0};
     settings.capcodePrivate = {0, 0, 0, 0, 0, 0, 0, 1};
-    const PagerImage image = EncodeFor(settings, kModeV2);
+    const PagerImage image = EncodeFor(settings, Generation::V2);
     EXPECT_EQ(image[36], 0x7F);
     EXPECT_EQ(image[37], 0x81);
     EXPECT_EQ(image[38], 0x42);
-    const PagerSettings decoded = DecodeFrom(image, kModeV2);
+    const PagerSettings decoded = DecodeFrom(image, Generation::V2);
     EXPECT_EQ(decoded.capcodePrivate, settings.capcodePrivate);
     EXPECT_EQ(decoded.vibrate, settings.vibrate);
     EXPECT_EQ(decoded.alertStop[6], 1);
 }
 
 TEST(CapcodeBits, ToneTypesShareOneBytePerCapcode) {
-    PagerImage image = EncodeFor({}, kModeV2);
+    PagerImage image = EncodeFor({}, Generation::V2);
     image[39] = 0xE4;
     image[46] = 0x1B;
-    const PagerSettings settings = DecodeFrom(image, kModeV2);
+    const PagerSettings settings = DecodeFrom(image, Generation::V2);
     EXPECT_EQ(settings.toneType[0], (std::array<std::uint8_t, 4>{0, 1, 2, 3}));
     EXPECT_EQ(settings.toneType[7], (std::array<std::uint8_t, 4>{3, 2, 1, 0}));
-    const PagerImage again = EncodeFor(settings, kModeV2);
+    const PagerImage again = EncodeFor(settings, Generation::V2);
     EXPECT_EQ(again[39], 0xE4);
     EXPECT_EQ(again[46], 0x1B);
 }
@@ -73,23 +73,23 @@ TEST(CapcodeBits, OutOfRangeValuesStayInsideTheirOwnBits) {
     settings.alertType[1] = 255;
     settings.alertMelody[1] = 255;
     settings.cannedTone[3] = 255;
-    const PagerImage image = EncodeFor(settings, kModeV2);
+    const PagerImage image = EncodeFor(settings, Generation::V2);
     EXPECT_EQ(image[41], 0x03);
     EXPECT_EQ(image[48], 0x3F);
     EXPECT_EQ(image[131], 0x0F);
 }
 
 TEST(CapcodeBits, AlertTypeAndMelody) {
-    PagerImage image = EncodeFor({}, kModeV2);
+    PagerImage image = EncodeFor({}, Generation::V2);
     image[47] = 0x25;
     image[48] = 0xFF; // bits 6 and 7 are ignored
-    PagerSettings settings = DecodeFrom(image, kModeV2);
+    PagerSettings settings = DecodeFrom(image, Generation::V2);
     EXPECT_EQ(settings.alertType[0], 2);
     EXPECT_EQ(settings.alertMelody[0], 5);
     EXPECT_EQ(settings.alertType[1], 3);
     EXPECT_EQ(settings.alertMelody[1], 15);
     settings.alertType[0] = 1;
-    const PagerImage again = EncodeFor(settings, kModeV2);
+    const PagerImage again = EncodeFor(settings, Generation::V2);
     EXPECT_EQ(again[47], 0x15);
     EXPECT_EQ(again[48], 0x3F);
 }
@@ -101,7 +101,7 @@ TEST(CapcodeBytes, PriorityUrgentAndStepsAreCopied) {
         settings.urgentTone[i] = static_cast<std::uint8_t>(255 - i);
         settings.autoIncrementStep[i] = static_cast<std::uint8_t>(i == 3 ? 255 : i % 5);
     }
-    const PagerImage image = EncodeFor(settings, kModeV1);
+    const PagerImage image = EncodeFor(settings, Generation::V1);
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(image[201 + i], settings.priority[i]);
         EXPECT_EQ(image[209 + i], settings.urgentTone[i]);

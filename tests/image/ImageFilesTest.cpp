@@ -317,7 +317,7 @@ TEST_F(StartupImage, MissingFileTouchesNothing) {
     PagerImage image{};
     PagerSettings settings;
     settings.language = 3;
-    EXPECT_FALSE(LoadStartupImage(image, settings, kModeV2, Work()));
+    EXPECT_FALSE(LoadStartupImage(image, settings, Generation::V2, Work()));
     EXPECT_EQ(image, PagerImage{});
     EXPECT_EQ(settings.language, 3);
     EXPECT_FALSE(fs::exists(WorkingFilePath(Work())));
@@ -327,13 +327,13 @@ TEST_F(StartupImage, LoadsDecodesAndRecordsTheWorkingFile) {
     PagerSettings saved;
     saved.capcodes[0] = 1234567;
     saved.startupText = "WELCOME";
-    const PagerImage source = EncodeFor(saved, kModeV1);
+    const PagerImage source = EncodeFor(saved, Generation::V1);
     const std::string prefix = Bytes(source, 0, 300); // a short file leaves the rest as it was
     std::ofstream("default.sav", std::ios::binary) << prefix;
 
     PagerImage image = Filled(0);
     PagerSettings settings;
-    ASSERT_TRUE(LoadStartupImage(image, settings, kModeV1, Work()));
+    ASSERT_TRUE(LoadStartupImage(image, settings, Generation::V1, Work()));
     EXPECT_EQ(Bytes(image, 0, 300), prefix);
     EXPECT_EQ(settings.capcodes[0], 1234567U);
     EXPECT_EQ(settings.startupText, "WELCOME");

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "image/Generation.h"
 #include "image/ImageCodec.h"
-#include "image/ProgramState.h"
 
 #include <cstdint>
 #include <random>
@@ -9,13 +9,13 @@
 
 inline const LocalDateTime kTestTime{2026, 3, 5, 10, 20};
 
-inline PagerImage EncodeFor(PagerSettings settings, std::uint8_t mode) {
+inline PagerImage EncodeFor(PagerSettings settings, Generation mode) {
     PagerImage image{};
     EncodeImage(settings, mode, kTestTime, image);
     return image;
 }
 
-inline PagerSettings DecodeFrom(const PagerImage& image, std::uint8_t mode,
+inline PagerSettings DecodeFrom(const PagerImage& image, Generation mode,
                                 PagerSettings start = {}) {
     DecodeImage(image, mode, start);
     return start;

@@ -22,7 +22,7 @@ void ExpectReservedZero(const PagerImage& image) {
 }
 
 TEST(InitialEncode, V2BytesMatchTheMap) {
-    const PagerImage image = EncodeFor({}, kModeV2);
+    const PagerImage image = EncodeFor({}, Generation::V2);
     EXPECT_EQ(Bytes(image, 0, 4), "W50C");
     const std::pair<std::size_t, int> expected[] = {
         {4, 0x80}, {5, 0},    {6, 0},   {7, 0},      {8, 0x1C},   {9, 0x04}, {10, 0},    {20, 4},
@@ -43,8 +43,8 @@ TEST(InitialEncode, V2BytesMatchTheMap) {
 }
 
 TEST(InitialEncode, V1DiffersOnlyInTheModeCodedBytes) {
-    const PagerImage v1 = EncodeFor({}, kModeV1);
-    PagerImage v2 = EncodeFor({}, kModeV2);
+    const PagerImage v1 = EncodeFor({}, Generation::V1);
+    PagerImage v2 = EncodeFor({}, Generation::V2);
     EXPECT_EQ(Bytes(v1, 0, 4), "2011");
     EXPECT_EQ(v1[33], 10);
     EXPECT_EQ(v1[97], 0);
@@ -58,7 +58,7 @@ TEST(InitialEncode, V1DiffersOnlyInTheModeCodedBytes) {
 
 TEST(InitialEncode, AnySettingsLeaveReservedBytesZero) {
     for (std::uint32_t seed = 1; seed <= 20; ++seed) {
-        for (std::uint8_t mode : {kModeV1, kModeV2}) {
+        for (Generation mode : {Generation::V1, Generation::V2}) {
             const PagerSettings settings = DecodeFrom(RandomImage(seed), mode);
             ExpectReservedZero(EncodeFor(settings, mode));
         }
@@ -68,11 +68,11 @@ TEST(InitialEncode, AnySettingsLeaveReservedBytesZero) {
 TEST(TimeStamp, LocalTimeAndUnavailableTime) {
     PagerSettings settings;
     PagerImage image{};
-    EncodeImage(settings, kModeV2, LocalDateTime{2026, 12, 31, 23, 59}, image);
+    EncodeImage(settings, Generation::V2, LocalDateTime{2026, 12, 31, 23, 59}, image);
     EXPECT_EQ(Bytes(image, 196, 5), "\x9A\x0C\x1F\x17\x3B");
-    EncodeImage(settings, kModeV2, LocalDateTime{2127, 1, 1, 0, 0}, image);
+    EncodeImage(settings, Generation::V2, LocalDateTime{2127, 1, 1, 0, 0}, image);
     EXPECT_EQ(image[196], 0xFF);
-    EncodeImage(settings, kModeV2, std::nullopt, image);
+    EncodeImage(settings, Generation::V2, std::nullopt, image);
     EXPECT_EQ(Bytes(image, 196, 5), std::string("\xB0\x00\x00\xFF\xFF", 5));
 }
 

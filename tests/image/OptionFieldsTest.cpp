@@ -46,7 +46,7 @@ const FlagCase kFlags[] = {
 };
 
 TEST(OptionBits, EachFlagOwnsExactlyItsBit) {
-    for (std::uint8_t mode : {kModeV1, kModeV2}) {
+    for (Generation mode : {Generation::V1, Generation::V2}) {
         for (const FlagCase& c : kFlags) {
             PagerSettings off;
             off.*c.field = c.inverted ? 1 : 0;
@@ -65,11 +65,11 @@ TEST(OptionBits, EachFlagOwnsExactlyItsBit) {
 }
 
 TEST(OptionBits, HandProgramFlagIsReadButNeverWritten) {
-    PagerImage image = EncodeFor({}, kModeV2);
+    PagerImage image = EncodeFor({}, Generation::V2);
     image[6] |= 0x80;
-    PagerSettings settings = DecodeFrom(image, kModeV2);
+    PagerSettings settings = DecodeFrom(image, Generation::V2);
     EXPECT_EQ(settings.handProgramEnable, 1);
-    EXPECT_EQ(EncodeFor(settings, kModeV2)[6] & 0x80, 0);
+    EXPECT_EQ(EncodeFor(settings, Generation::V2)[6] & 0x80, 0);
 }
 
 TEST(OptionBits, DuplicateBehaviourUsesTwoBits) {
@@ -81,14 +81,14 @@ TEST(OptionBits, DuplicateBehaviourUsesTwoBits) {
     for (const Case c : {Case{0, 0, 0}, Case{1, 1, 0}, Case{2, 1, 1}}) {
         PagerSettings settings;
         settings.duplicateBehaviour = c.setting;
-        const PagerImage image = EncodeFor(settings, kModeV2);
+        const PagerImage image = EncodeFor(settings, Generation::V2);
         EXPECT_EQ((image[8] >> 5) & 1, c.byte8Bit5);
         EXPECT_EQ((image[9] >> 4) & 1, c.byte9Bit4);
-        EXPECT_EQ(DecodeFrom(image, kModeV2).duplicateBehaviour, c.setting);
+        EXPECT_EQ(DecodeFrom(image, Generation::V2).duplicateBehaviour, c.setting);
     }
-    PagerImage onlyByte9 = EncodeFor({}, kModeV2);
+    PagerImage onlyByte9 = EncodeFor({}, Generation::V2);
     onlyByte9[9] |= 0x10;
-    EXPECT_EQ(DecodeFrom(onlyByte9, kModeV2).duplicateBehaviour, 2);
+    EXPECT_EQ(DecodeFrom(onlyByte9, Generation::V2).duplicateBehaviour, 2);
 }
 
 TEST(OptionBytes, ScaledAndOffsetBytes) {
@@ -105,87 +105,88 @@ TEST(OptionBytes, ScaledAndOffsetBytes) {
         {21, &S::outOfRangeInterval, 0, 255, 0},     {21, &S::outOfRangeInterval, 10, 9, 10},
     };
     for (const Case& c : cases) {
-        PagerImage image = EncodeFor({}, kModeV2);
+        PagerImage image = EncodeFor({}, Generation::V2);
         image[c.address] = c.byte;
-        const PagerSettings settings = DecodeFrom(image, kModeV2);
+        const PagerSettings settings = DecodeFrom(image, Generation::V2);
         EXPECT_EQ(settings.*c.field, c.decoded) << "address " << c.address;
-        EXPECT_EQ(EncodeFor(settings, kModeV2)[c.address], c.reencoded) << "address " << c.address;
+        EXPECT_EQ(EncodeFor(settings, Generation::V2)[c.address], c.reencoded)
+            << "address " << c.address;
     }
 }
 
 TEST(OptionBytes, StoredMessagesKeepsSettingForUnknownCount) {
-    PagerImage image = EncodeFor({}, kModeV2);
+    PagerImage image = EncodeFor({}, Generation::V2);
     for (const auto& [byte, index] : {std::pair{1, 0}, {10, 1}, {50, 2}}) {
         image[96] = static_cast<std::uint8_t>(byte);
-        EXPECT_EQ(DecodeFrom(image, kModeV1).storedMessages, index);
+        EXPECT_EQ(DecodeFrom(image, Generation::V1).storedMessages, index);
     }
     image[96] = 7;
     PagerSettings start;
     start.storedMessages = 2;
-    EXPECT_EQ(DecodeFrom(image, kModeV2, start).storedMessages, 2);
+    EXPECT_EQ(DecodeFrom(image, Generation::V2, start).storedMessages, 2);
     start.storedMessages = 3;
-    EXPECT_EQ(EncodeFor(start, kModeV2)[96], 0);
+    EXPECT_EQ(EncodeFor(start, Generation::V2)[96], 0);
 }
 
 // ---- Rows coded differently in the two modes ----------------------------------------------
 
 TEST(ModeCodings, LanguageIsAnIndexInV2AndACodeInV1) {
-    PagerImage image = EncodeFor({}, kModeV1);
+    PagerImage image = EncodeFor({}, Generation::V1);
     for (const auto& [byte, index] : {std::pair{0, 0}, {4, 1}, {8, 2}, {3, 3}}) {
         image[10] = static_cast<std::uint8_t>(byte);
-        PagerSettings settings = DecodeFrom(image, kModeV1);
+        PagerSettings settings = DecodeFrom(image, Generation::V1);
         EXPECT_EQ(settings.language, index);
-        EXPECT_EQ(EncodeFor(settings, kModeV1)[10], byte);
+        EXPECT_EQ(EncodeFor(settings, Generation::V1)[10], byte);
     }
     image[10] = 5;
     PagerSettings start;
     start.language = 2;
-    EXPECT_EQ(DecodeFrom(image, kModeV1, start).language, 2);
+    EXPECT_EQ(DecodeFrom(image, Generation::V1, start).language, 2);
     image[10] = 8;
-    EXPECT_EQ(DecodeFrom(image, kModeV2).language, 8);
+    EXPECT_EQ(DecodeFrom(image, Generation::V2).language, 8);
     start.language = 4; // "CZECH" has no V1 code
-    EXPECT_EQ(EncodeFor(start, kModeV1)[10], 0);
-    EXPECT_EQ(EncodeFor(start, kModeV2)[10], 4);
+    EXPECT_EQ(EncodeFor(start, Generation::V1)[10], 0);
+    EXPECT_EQ(EncodeFor(start, Generation::V2)[10], 4);
 }
 
 TEST(ModeCodings, UnreadAlertIsSecondsInV1) {
-    PagerImage image = EncodeFor({}, kModeV1);
+    PagerImage image = EncodeFor({}, Generation::V1);
     for (const auto& [byte, index] : {std::pair{15, 1}, {30, 2}, {60, 3}, {120, 4}, {45, 0}}) {
         image[18] = static_cast<std::uint8_t>(byte);
         PagerSettings start;
         start.unreadAlert = 2; // an unknown byte gives 0, not the previous value
-        PagerSettings settings = DecodeFrom(image, kModeV1, start);
+        PagerSettings settings = DecodeFrom(image, Generation::V1, start);
         EXPECT_EQ(settings.unreadAlert, index);
-        EXPECT_EQ(EncodeFor(settings, kModeV1)[18], index == 0 ? 0 : byte);
+        EXPECT_EQ(EncodeFor(settings, Generation::V1)[18], index == 0 ? 0 : byte);
     }
     image[18] = 60;
-    EXPECT_EQ(DecodeFrom(image, kModeV2).unreadAlert, 60);
+    EXPECT_EQ(DecodeFrom(image, Generation::V2).unreadAlert, 60);
     PagerSettings settings;
     settings.unreadAlert = 255;
-    EXPECT_EQ(EncodeFor(settings, kModeV1)[18], 0);
-    EXPECT_EQ(EncodeFor(settings, kModeV2)[18], 255);
+    EXPECT_EQ(EncodeFor(settings, Generation::V1)[18], 0);
+    EXPECT_EQ(EncodeFor(settings, Generation::V2)[18], 255);
 }
 
 TEST(ModeCodings, CapcodesAtPowerOnIsInvertedInV1) {
-    PagerImage image = EncodeFor({}, kModeV2);
+    PagerImage image = EncodeFor({}, Generation::V2);
     image[6] |= 0x01;
-    EXPECT_EQ(DecodeFrom(image, kModeV1).showCapcodesAtPowerOn, 0);
-    EXPECT_EQ(DecodeFrom(image, kModeV2).showCapcodesAtPowerOn, 1);
+    EXPECT_EQ(DecodeFrom(image, Generation::V1).showCapcodesAtPowerOn, 0);
+    EXPECT_EQ(DecodeFrom(image, Generation::V2).showCapcodesAtPowerOn, 1);
     PagerSettings settings;
     settings.showCapcodesAtPowerOn = 1;
-    EXPECT_EQ(EncodeFor(settings, kModeV1)[6] & 1, 0);
-    EXPECT_EQ(EncodeFor(settings, kModeV2)[6] & 1, 1);
+    EXPECT_EQ(EncodeFor(settings, Generation::V1)[6] & 1, 0);
+    EXPECT_EQ(EncodeFor(settings, Generation::V2)[6] & 1, 1);
 }
 
 TEST(ModeCodings, MessageDeletionAndNumberOrder) {
     PagerSettings settings;
     settings.messageDeletion = 2;
     settings.messageNumberOrder = 2;
-    const PagerImage v2 = EncodeFor(settings, kModeV2);
+    const PagerImage v2 = EncodeFor(settings, Generation::V2);
     EXPECT_EQ(v2[97], 2);
     EXPECT_EQ(v2[4] & 0x09, 0x01); // deletion bit set, order bit clear
     EXPECT_EQ(v2[33], 2);
-    const PagerImage v1 = EncodeFor(settings, kModeV1);
+    const PagerImage v1 = EncodeFor(settings, Generation::V1);
     EXPECT_EQ(v1[97], 0);
     EXPECT_EQ(v1[4] & 0x09, 0x09);
     EXPECT_EQ(v1[33], 10);
@@ -193,11 +194,11 @@ TEST(ModeCodings, MessageDeletionAndNumberOrder) {
     PagerImage image = v2;
     image[33] = 0xFE; // only the two low bits count
     image[97] = 1;
-    const PagerSettings decodedV2 = DecodeFrom(image, kModeV2);
+    const PagerSettings decodedV2 = DecodeFrom(image, Generation::V2);
     EXPECT_EQ(decodedV2.messageNumberOrder, 2);
     EXPECT_EQ(decodedV2.messageDeletion, 1);
     // A V2 image read in V1 takes byte 4's bits instead of bytes 33 and 97.
-    const PagerSettings decodedV1 = DecodeFrom(image, kModeV1);
+    const PagerSettings decodedV1 = DecodeFrom(image, Generation::V1);
     EXPECT_EQ(decodedV1.messageNumberOrder, 0);
     EXPECT_EQ(decodedV1.messageDeletion, 1);
 }
@@ -215,13 +216,13 @@ TEST(RadioWordByte, PolarityAndBaudRate) {
         PagerSettings settings;
         settings.polarity = c.polarity;
         settings.baudRate = c.baud;
-        EXPECT_EQ(EncodeFor(settings, kModeV2)[161], c.byte);
+        EXPECT_EQ(EncodeFor(settings, Generation::V2)[161], c.byte);
     }
-    PagerImage image = EncodeFor({}, kModeV2);
+    PagerImage image = EncodeFor({}, Generation::V2);
     image[161] = 0x3C; // baud bits 11
     PagerSettings start;
     start.baudRate = 2;
-    const PagerSettings settings = DecodeFrom(image, kModeV2, start);
+    const PagerSettings settings = DecodeFrom(image, Generation::V2, start);
     EXPECT_EQ(settings.baudRate, 2);
     EXPECT_EQ(settings.polarity, 1);
 }

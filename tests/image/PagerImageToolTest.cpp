@@ -70,7 +70,7 @@ TEST_F(PagerImageTool, DecodePrintsOneJsonObjectInTheImagesMode) {
     PagerSettings settings;
     settings.capcodes[0] = 1234567;
     settings.unreadAlert = 3;
-    const std::string v1 = WriteImage("v1.sav", EncodeFor(settings, kModeV1));
+    const std::string v1 = WriteImage("v1.sav", EncodeFor(settings, Generation::V1));
     const Result r = Run({"decode", v1});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto json = nlohmann::json::parse(r.out);
@@ -122,7 +122,7 @@ TEST_F(PagerImageTool, BadInputExitsWithStatusTwoAndLeavesTheOutputAlone) {
         std::string named; // part of the expected message
     };
     const std::string good = Write("good.json", "{}");
-    const std::string image = WriteImage("image.sav", EncodeFor({}, kModeV2));
+    const std::string image = WriteImage("image.sav", EncodeFor({}, Generation::V2));
     const std::string pipe = Path("pipe");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const Case cases[] = {
@@ -161,9 +161,9 @@ TEST_F(PagerImageTool, ReencodeKeepsWholeCannedBuffers) {
     const std::string input = WriteImage("in.sav", source);
     const Result r = Run({"reencode", input, "--time", "2030-01-02T03:04", "-o", Path("re.sav")});
     ASSERT_EQ(r.status, 0) << r.err;
-    PagerSettings settings = DecodeFrom(source, kModeV2);
+    PagerSettings settings = DecodeFrom(source, Generation::V2);
     PagerImage expected{};
-    EncodeImage(settings, kModeV2, LocalDateTime{2030, 1, 2, 3, 4}, expected);
+    EncodeImage(settings, Generation::V2, LocalDateTime{2030, 1, 2, 3, 4}, expected);
     const std::string output = Contents(Path("re.sav"));
     EXPECT_EQ(output, Bytes(expected, 0, kImageSize));
     EXPECT_EQ(output.substr(1024, 127), Bytes(source, 1024, 127)); // past the first zero byte
@@ -171,11 +171,11 @@ TEST_F(PagerImageTool, ReencodeKeepsWholeCannedBuffers) {
 
 TEST_F(PagerImageTool, DiffListsEachDifferingValue) {
     PagerSettings settings;
-    const std::string a = WriteImage("a.sav", EncodeFor(settings, kModeV2));
+    const std::string a = WriteImage("a.sav", EncodeFor(settings, Generation::V2));
     settings.capcodes[2] = 77;
     settings.toneType[1][3] = 2;
     settings.otaPassword = "x\"y";
-    const std::string b = WriteImage("b.sav", EncodeFor(settings, kModeV2));
+    const std::string b = WriteImage("b.sav", EncodeFor(settings, Generation::V2));
 
     const Result same = Run({"diff", a, a});
     EXPECT_EQ(same.status, 0);

@@ -14,7 +14,7 @@ struct Kept {
 };
 
 // Everything the decode reads comes back, apart from bits that are rebuilt by rule.
-std::vector<Kept> KeptBits(std::uint8_t mode) {
+std::vector<Kept> KeptBits(Generation mode) {
     std::vector<Kept> kept = {
         {5, 5, 0xFF},     {6, 6, 0x07},     {7, 7, 0xFF},     {8, 8, 0x41},     {9, 9, 0x04},
         {12, 12, 0xFF},   {21, 22, 0xFF},   {31, 31, 0xFF},   {35, 35, 0xFF},   {36, 46, 0xFF},
@@ -29,7 +29,7 @@ std::vector<Kept> KeptBits(std::uint8_t mode) {
     for (std::size_t text = 1024; text < 5120; text += 128) {
         kept.push_back({text, text + 126, 0xFF});
     }
-    if (mode == kModeV1) {
+    if (mode == Generation::V1) {
         kept.push_back({4, 4, 0xAD});
     } else {
         kept.insert(kept.end(),
@@ -40,7 +40,7 @@ std::vector<Kept> KeptBits(std::uint8_t mode) {
 
 TEST(RoundTrip, DecodedBitsComeBackInTheSameMode) {
     for (std::uint32_t seed = 1; seed <= 25; ++seed) {
-        for (std::uint8_t mode : {kModeV1, kModeV2}) {
+        for (Generation mode : {Generation::V1, Generation::V2}) {
             const PagerImage source = RandomImage(seed, 1); // texts without zero bytes
             const PagerImage again = EncodeFor(DecodeFrom(source, mode), mode);
             for (const Kept& k : KeptBits(mode)) {
@@ -49,7 +49,7 @@ TEST(RoundTrip, DecodedBitsComeBackInTheSameMode) {
                         << "address " << a << " mode " << int(mode) << " seed " << seed;
                 }
             }
-            if (mode == kModeV1) {
+            if (mode == Generation::V1) {
                 EXPECT_EQ(again[33], 10);
                 EXPECT_EQ(again[97], 0);
             } else {
@@ -63,7 +63,7 @@ TEST(RoundTrip, DecodedBitsComeBackInTheSameMode) {
 
 TEST(RoundTrip, EncodeDecodeEncodeIsStable) {
     for (std::uint32_t seed = 100; seed < 130; ++seed) {
-        for (std::uint8_t mode : {kModeV1, kModeV2}) {
+        for (Generation mode : {Generation::V1, Generation::V2}) {
             PagerSettings first = DecodeFrom(RandomImage(seed), mode);
             PagerImage image{};
             EncodeImage(first, mode, kTestTime, image);
@@ -85,7 +85,7 @@ TEST(RoundTrip, DecodeLeavesTheImageAndUnmappedSettingsAlone) {
     start.language = 2;
     start.storedMessages = 0;
     start.baudRate = 2;
-    const PagerSettings settings = DecodeFrom(image, kModeV1, start);
+    const PagerSettings settings = DecodeFrom(image, Generation::V1, start);
     EXPECT_EQ(image, before);
     EXPECT_EQ(settings.language, 2);
     EXPECT_EQ(settings.storedMessages, 0);

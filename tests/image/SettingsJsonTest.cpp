@@ -37,7 +37,7 @@ TEST(Latin1, RejectsWhatIsNotOneByteText) {
 
 TEST(SettingsJson, EveryFieldSurvivesTheJsonForm) {
     for (std::uint32_t seed = 1; seed <= 10; ++seed) {
-        for (std::uint8_t mode : {kModeV1, kModeV2}) {
+        for (Generation mode : {Generation::V1, Generation::V2}) {
             // Canned buffers hold text up to the first zero byte, so make each end with one.
             PagerSettings decoded = DecodeFrom(RandomImage(seed, 1), mode);
             for (auto& text : decoded.cannedMessages) {
@@ -45,7 +45,7 @@ TEST(SettingsJson, EveryFieldSurvivesTheJsonForm) {
             }
             const json object = json::parse(SettingsToJson(decoded, mode).dump());
             PagerSettings parsed;
-            std::optional<std::uint8_t> parsedMode;
+            std::optional<Generation> parsedMode;
             ASSERT_FALSE(ApplySettingsJson(object, parsed, parsedMode));
             EXPECT_EQ(parsed, decoded) << "seed " << seed;
             EXPECT_EQ(parsedMode, mode);
@@ -56,7 +56,7 @@ TEST(SettingsJson, EveryFieldSurvivesTheJsonForm) {
 TEST(SettingsJson, FieldsLeftOutKeepTheirValues) {
     PagerSettings settings;
     settings.zoomLevel = 2;
-    std::optional<std::uint8_t> mode;
+    std::optional<Generation> mode;
     ASSERT_FALSE(ApplySettingsJsonText(
         R"({"capcodes": [8, 0, 0, 0, 0, 0, 0, 2097151], "startupText": "Caf\u00e9"})", settings,
         mode));
@@ -101,7 +101,7 @@ TEST(SettingsJson, BadInputNamesTheFieldAndChangesNothing) {
     for (const Case& c : cases) {
         PagerSettings settings;
         settings.language = 1;
-        std::optional<std::uint8_t> mode;
+        std::optional<Generation> mode;
         const auto error = ApplySettingsJsonText(c.json, settings, mode);
         ASSERT_TRUE(error) << c.json;
         EXPECT_NE(error->find(c.named), std::string::npos) << *error;
@@ -119,7 +119,7 @@ TEST(SettingsJson, CannedTextsHoldAtMost127Characters) {
             object["cannedMessages"].push_back(m == 4 ? std::string(length, 'x') : "");
         }
         PagerSettings settings;
-        std::optional<std::uint8_t> mode;
+        std::optional<Generation> mode;
         const auto error = ApplySettingsJson(object, settings, mode);
         if (length == 127) {
             EXPECT_FALSE(error);
@@ -134,11 +134,11 @@ TEST(SettingsJson, CannedTextsHoldAtMost127Characters) {
 
 TEST(SettingsJson, LaterErrorsDoNotLeaveEarlierFieldsApplied) {
     PagerSettings settings;
-    std::optional<std::uint8_t> mode = kModeV1;
+    std::optional<Generation> mode = Generation::V1;
     EXPECT_TRUE(ApplySettingsJsonText(
         R"({"programmingMode": 1, "dateFormat": 1, "zoomLevel": 999})", settings, mode));
     EXPECT_EQ(settings.dateFormat, 0);
-    EXPECT_EQ(mode, kModeV1);
+    EXPECT_EQ(mode, Generation::V1);
 }
 
 // The parser's message quotes the bytes it stopped at; the reason must stay printable UTF-8
@@ -148,7 +148,7 @@ TEST(SettingsJson, ParseErrorsArePrintableWhateverTheInput) {
                                   "{\"\xED\xA0\x80\""};
     for (const std::string& input : inputs) {
         PagerSettings settings;
-        std::optional<std::uint8_t> mode;
+        std::optional<Generation> mode;
         const auto error = ApplySettingsJsonText(input, settings, mode);
         ASSERT_TRUE(error) << input;
         EXPECT_NE(error->find("invalid JSON"), std::string::npos) << *error;

@@ -45,7 +45,7 @@ const TextCase kTexts[] = {
 
 TEST(TextFields, StoredAtTheirWidthAndDecodedBack) {
     for (const TextCase& c : kTexts) {
-        for (std::uint8_t mode : {kModeV1, kModeV2}) {
+        for (Generation mode : {Generation::V1, Generation::V2}) {
             PagerSettings settings;
             settings.*c.field = c.text;
             const PagerImage image = EncodeFor(settings, mode);
@@ -61,18 +61,18 @@ TEST(TextFields, EncodeWritesBackTheFormsItStored) {
     settings.serialNumber = "7";
     settings.startupText = "KEEP  ";
     PagerImage image{};
-    EncodeImage(settings, kModeV2, kTestTime, image);
+    EncodeImage(settings, Generation::V2, kTestTime, image);
     EXPECT_EQ(settings.frequencyText, "15200000");
     EXPECT_EQ(settings.serialNumber, std::string(15, ' ') + "7");
     EXPECT_EQ(settings.startupText, "KEEP  "); // padding is not written back
 }
 
 TEST(TextFields, DecodeStopsAtTheFirstZeroByte) {
-    PagerImage image = EncodeFor({}, kModeV2);
+    PagerImage image = EncodeFor({}, Generation::V2);
     const std::string startup = std::string("AB\0CD", 5) + std::string(15, ' ');
     std::copy(startup.begin(), startup.end(), image.begin() + 55);
     image[258] = 0;
-    const PagerSettings settings = DecodeFrom(image, kModeV2);
+    const PagerSettings settings = DecodeFrom(image, Generation::V2);
     EXPECT_EQ(settings.startupText, "AB");
     EXPECT_EQ(settings.serialNumber, "  ");
 }
@@ -111,7 +111,7 @@ TEST(RadioWords, FrequencyTextGivesChannelAndBandWord) {
 
         PagerSettings settings;
         settings.frequencyText = c.text;
-        const PagerImage image = EncodeFor(settings, kModeV2);
+        const PagerImage image = EncodeFor(settings, Generation::V2);
         EXPECT_TRUE(std::equal(c.bytes.begin(), c.bytes.end(), image.begin() + 13)) << c.text;
     }
 }
@@ -119,9 +119,10 @@ TEST(RadioWords, FrequencyTextGivesChannelAndBandWord) {
 TEST(RadioWords, RecomputedFromTheTextNotDecoded) {
     PagerSettings settings;
     settings.frequencyText = "462.5000";
-    PagerImage image = EncodeFor(settings, kModeV2);
+    PagerImage image = EncodeFor(settings, Generation::V2);
     std::fill_n(image.begin() + 13, 5, std::uint8_t{0xAA});
-    EXPECT_EQ(Bytes(EncodeFor(DecodeFrom(image, kModeV2), kModeV2), 13, 5), "\x02\xB1\x38\x07\x80");
+    EXPECT_EQ(Bytes(EncodeFor(DecodeFrom(image, Generation::V2), Generation::V2), 13, 5),
+              "\x02\xB1\x38\x07\x80");
     EXPECT_EQ(Bytes(image, 103, 8), "462.5000");
 }
 

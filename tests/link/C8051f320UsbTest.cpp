@@ -161,8 +161,8 @@ TEST(CradleChannel, FindsNothingWithoutCradlesAndTheLowerOfTwoCradles) {
     link.backend->AddCradle(second);
     link.cradle->Plug();
     ASSERT_TRUE(link.channel.Open(kCradleDeviceString));
-    PagerIdentity identity{};
+    std::optional<Generation> identity;
     ASSERT_TRUE(link.protocol.Identify(identity));
-    EXPECT_EQ(identity, PagerIdentity::V2) << "the lower device number is the V2 cradle";
+    EXPECT_EQ(identity, Generation::V2) << "the lower device number is the V2 cradle";
     EXPECT_EQ(second->exchangeCount(), 0u);
 }

@@ -58,7 +58,7 @@ TEST_F(OpenLink, ReadsAndWritesBlocksWithBigEndianHeaders) {
     ASSERT_TRUE(link.protocol.ReadBlock(0));
     EXPECT_TRUE(
         std::equal(block.begin(), block.end(), link.transfer.request.begin() + kFrameHeaderSize));
-    EXPECT_TRUE(link.host.calls.empty());
+    EXPECT_EQ(link.protocol.failures(), 0u);
 }
 
 TEST_F(OpenLink, ReportsAnEchoDifferingInOneByteAsUnverifiedNotAsALinkError) {
@@ -68,7 +68,7 @@ TEST_F(OpenLink, ReportsAnEchoDifferingInOneByteAsUnverifiedNotAsALinkError) {
     EXPECT_TRUE(link.protocol.WriteBlock(1024, block.data(), verified));
     EXPECT_FALSE(verified);
     EXPECT_TRUE(link.channel.IsOpen());
-    EXPECT_TRUE(link.host.calls.empty());
+    EXPECT_EQ(link.protocol.failures(), 0u);
 
     ASSERT_TRUE(link.protocol.WriteBlock(1024, block.data(), verified));
     EXPECT_TRUE(verified) << "the next write is unaffected";
@@ -83,49 +83,49 @@ TEST_F(OpenLink, IgnoresReplyHeaderBytes) {
         CradleFaultPlan plan;
         plan.replyHeader = header;
         link.cradle->SetFaults(plan);
-        PagerIdentity identity{};
+        std::optional<Generation> identity;
         ASSERT_TRUE(link.protocol.Identify(identity));
-        EXPECT_EQ(identity, PagerIdentity::V2);
+        EXPECT_EQ(identity, Generation::V2);
         bool verified = false;
         ASSERT_TRUE(link.protocol.WriteBlock(2048, block.data(), verified));
         EXPECT_TRUE(verified);
     }
 }
 
-TEST(PagerIdentity, MatchesOnlyTheExactFourBytes) {
+TEST(Identity, MatchesOnlyTheExactFourBytes) {
     struct Row {
         const char* bytes;
-        PagerIdentity identity;
+        std::optional<Generation> identity;
     };
     const Row rows[] = {
-        {"W50C", PagerIdentity::V2},
-        {"2011", PagerIdentity::V1},
-        {"w50C", PagerIdentity::Invalid},
-        {"W50c", PagerIdentity::Invalid},
-        {"w50c", PagerIdentity::Invalid},
-        {"W5OC", PagerIdentity::Invalid},
-        {"2010", PagerIdentity::Invalid},
-        {"2012", PagerIdentity::Invalid},
-        {"201 ", PagerIdentity::Invalid},
-        {"C05W", PagerIdentity::Invalid},
-        {"\xFF\xFF\xFF\xFF", PagerIdentity::Invalid},
+        {"W50C", Generation::V2},
+        {"2011", Generation::V1},
+        {"w50C", std::nullopt},
+        {"W50c", std::nullopt},
+        {"w50c", std::nullopt},
+        {"W5OC", std::nullopt},
+        {"2010", std::nullopt},
+        {"2012", std::nullopt},
+        {"201 ", std::nullopt},
+        {"C05W", std::nullopt},
+        {"\xFF\xFF\xFF\xFF", std::nullopt},
     };
     for (const Row& row : rows) {
         PagerImage memory = MakeFactoryPager(FactoryPager::V2);
         std::copy_n(row.bytes, 4, memory.begin());
         SimulatedLink link(memory);
         ASSERT_TRUE(link.channel.Open(kCradleDeviceString));
-        PagerIdentity identity{};
+        std::optional<Generation> identity;
         ASSERT_TRUE(link.protocol.Identify(identity)) << row.bytes;
         EXPECT_EQ(identity, row.identity) << row.bytes;
     }
 }
 
-// Every way a send or receive can fail ends the same way: buttons off, channel closed, then
-// the USB error once, with the channel already closed when the user sees it.
-class LinkFailure : public ::testing::TestWithParam<std::tuple<CradleFault, bool>> {};
+// Every way a send or receive can fail ends the same way: the channel closed and the failed
+// exchange kept for the caller.
+class LinkFailureTest : public ::testing::TestWithParam<std::tuple<CradleFault, bool>> {};
 
-TEST_P(LinkFailure, DisablesClosesAndReportsOnce) {
+TEST_P(LinkFailureTest, ClosesAndKeepsTheFailure) {
     const auto [fault, writing] = GetParam();
     SimulatedLink link;
     ASSERT_TRUE(link.channel.Open(kCradleDeviceString));
@@ -142,21 +142,16 @@ TEST_P(LinkFailure, DisablesClosesAndReportsOnce) {
     }
     EXPECT_FALSE(ok);
     EXPECT_FALSE(link.channel.IsOpen());
-    const MessageRequest usbError{"USB error,Please reinsert the USB device ! ",
-                                  "V2 Pager Programmer", MessageIcon::Stop, MessageButtons::Ok};
-    ASSERT_EQ(link.host.calls.size(), 2u);
-    EXPECT_EQ(link.host.calls[0].what, "buttons off");
-    EXPECT_TRUE(link.host.calls[0].channelOpen);
-    EXPECT_EQ(link.host.calls[1].what, "message");
-    // The details name the exchange; the box itself is the fixed one.
-    MessageRequest shown = link.host.calls[1].message;
-    EXPECT_NE(
-        shown.details.find(writing ? "write block 0x0440 (1088)" : "read block 0x0440 (1088)"),
-        std::string::npos)
-        << shown.details;
-    shown.details.clear();
-    EXPECT_EQ(shown, usbError);
-    EXPECT_FALSE(link.host.calls[1].channelOpen);
+    // The failure is kept as data for the caller to word: the exchange and its block.
+    EXPECT_EQ(link.protocol.failures(), 1u);
+    const LinkFailure& failure = link.protocol.failure();
+    EXPECT_EQ(failure.exchange,
+              writing ? LinkFailure::Exchange::Write : LinkFailure::Exchange::Read);
+    EXPECT_EQ(failure.address, 1088u);
+    const std::string details = link.protocol.failureDetails();
+    EXPECT_NE(details.find(writing ? "write block 0x0440 (1088)" : "read block 0x0440 (1088)"),
+              std::string::npos)
+        << details;
 
     // Putting the cradle back in lets the next open and transfer succeed.
     link.cradle->Plug();
@@ -164,7 +159,7 @@ TEST_P(LinkFailure, DisablesClosesAndReportsOnce) {
     EXPECT_TRUE(link.protocol.ReadBlock(1088));
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryLinkFault, LinkFailure,
+INSTANTIATE_TEST_SUITE_P(EveryLinkFault, LinkFailureTest,
                          ::testing::Combine(::testing::ValuesIn(kLinkFailures), ::testing::Bool()),
                          [](const auto& info) {
                              std::string name(CradleFaultName(std::get<0>(info.param)));

@@ -2,7 +2,7 @@
 // real clock: the sites run on threads of their own, so the thread-checking build runs it too.
 #include "production/Batch.h"
 
-#include "image/ProgramState.h"
+#include "image/Generation.h"
 #include "link/sim/InProcessCradleBackend.h"
 
 #include <gtest/gtest.h>
@@ -51,8 +51,8 @@ TEST(Batch, ProgramsEveryAssignmentOnceOverTwoCradlesAndRetriesAPartlyWrittenPag
         assignments[n].capcodes[0] = 400000 + 8 * static_cast<std::uint32_t>(n);
     }
     BatchTemplate batchTemplate;
-    DecodeImage(MakeFactoryPager(FactoryPager::V2), kModeV2, batchTemplate.settings);
-    batchTemplate.mode = kModeV2;
+    DecodeImage(MakeFactoryPager(FactoryPager::V2), Generation::V2, batchTemplate.settings);
+    batchTemplate.mode = Generation::V2;
 
     StreamCradle first(4);
     StreamCradle second(4);

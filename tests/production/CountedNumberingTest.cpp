@@ -1,6 +1,6 @@
 #include "production/CountedNumbering.h"
 
-#include "image/ProgramState.h"
+#include "image/Generation.h"
 
 #include <gtest/gtest.h>
 
@@ -51,12 +51,12 @@ TEST(CountedNumbering, AdvancesEachEnabledRowByItsStepAndTheSerialNumber) {
     EXPECT_EQ(EnabledCapcodes(third), (std::vector<std::uint32_t>{1016, 500, 98, 70, 3002}));
     EXPECT_EQ(third.serialNumber, blanks + "SN-0100");
 
-    EXPECT_EQ(BatchKey(settings, kModeV2, numbering.assignments),
-              BatchKey(settings, kModeV2, NumberPagers(settings, 3).assignments));
-    EXPECT_NE(BatchKey(settings, kModeV2, numbering.assignments),
-              BatchKey(settings, kModeV2, NumberPagers(settings, 2).assignments));
-    EXPECT_NE(BatchKey(settings, kModeV2, numbering.assignments),
-              BatchKey(settings, kModeV1, numbering.assignments));
+    EXPECT_EQ(BatchKey(settings, Generation::V2, numbering.assignments),
+              BatchKey(settings, Generation::V2, NumberPagers(settings, 3).assignments));
+    EXPECT_NE(BatchKey(settings, Generation::V2, numbering.assignments),
+              BatchKey(settings, Generation::V2, NumberPagers(settings, 2).assignments));
+    EXPECT_NE(BatchKey(settings, Generation::V2, numbering.assignments),
+              BatchKey(settings, Generation::V1, numbering.assignments));
 }
 
 struct RefusedNumbering {

@@ -1,6 +1,6 @@
 #include "production/Journal.h"
 
-#include "image/ProgramState.h"
+#include "image/Generation.h"
 #include "production/JournalListing.h"
 #include "production/Sha256.h"
 
@@ -53,7 +53,7 @@ protected:
         return {batch,
                 assignment,
                 "usb:3-1.4",
-                kModeV2,
+                Generation::V2,
                 std::move(serial),
                 std::move(capcodes),
                 Sha256Hex("image " + std::to_string(assignment))};
@@ -79,7 +79,7 @@ TEST_F(JournalTest, ACrashMidWriteIsReportedAndItsAssignmentHeldBack) {
         journal->CompleteAttempt(first, AttemptOutcome::Programmed, "");
         auto second = Pager(fresh.batch, 1, "SN-2", {1008, 2000});
         second.cradle = "virtual:bench-a";
-        second.mode = kModeV1;
+        second.mode = Generation::V1;
         const auto failed = journal->BeginAttempt(second);
         journal->CompleteAttempt(failed, AttemptOutcome::Failed, "cradle pulled, \"block 288\"");
         crashed = journal->BeginAttempt(second);

@@ -2,6 +2,7 @@
 
 #include "image/ImageCodec.h"
 #include "link/CradleProtocol.h"
+#include "programming/ProgrammingTexts.h"
 #include "programming/TransferWorkers.h"
 
 #include <algorithm>
@@ -55,7 +56,7 @@ void RecordingHost::Record(std::string what) {
 }
 
 std::string RecordingHost::WithMode(const std::string& what) const {
-    return what + (context_.state.programmingMode.load() == kModeV1 ? ":V1" : ":V2");
+    return what + (context_.state.programmingMode.load() == Generation::V1 ? ":V1" : ":V2");
 }
 
 MessageAnswer RecordingHost::ShowMessage(const MessageRequest& request) {

@@ -3,7 +3,7 @@
 #include "programming/ProgrammerContext.h"
 #include "programming/ProgrammingHost.h"
 #include "programming/Sleeper.h"
-#include "programming/TransferOutcome.h"
+#include "programming/transfer/TransferOutcome.h"
 
 #include "link/sim/InProcessCradleBackend.h"
 
@@ -56,6 +56,10 @@ public:
     void RebuildTabs() override { Record(WithMode("rebuild")); }
     void ShowSettings() override { Record(WithMode("show")); }
     void GatherPages() override;
+    // Storing the pages leaves the settings as they are: they stand in for the pages. Not
+    // part of the outline, which tests compare whole.
+    void StorePages() override { ++pagesStored; }
+    int pagesStored = 0;
     void LoadGeneralPage() override { Record("load-general:" + context_.settings.serialNumber); }
     void IncrementCapcodes() override { Record("increment"); }
 

@@ -13,8 +13,8 @@ const std::vector<std::string> kReadStart = {"range:0..137", "step-size:1", "pos
 
 struct GenerationCase {
     FactoryPager pager;
-    std::uint8_t mode;
-    std::uint8_t modeAfter;
+    Generation mode;
+    Generation modeAfter;
     std::vector<std::string> ending;
 };
 
@@ -49,14 +49,18 @@ TEST_P(ReadGeneration, AcceptsAgreeingPassesAndFollowsThePager) {
 
 INSTANTIATE_TEST_SUITE_P(
     PagerAndMode, ReadGeneration,
-    testing::Values(
-        GenerationCase{FactoryPager::V2, kModeV2, kModeV2,
-                       Concat({"decode:V2", "show:V2"}, BlinkCalls("Read OK !"))},
-        GenerationCase{FactoryPager::V1, kModeV1, kModeV1,
-                       Concat({"decode:V1", "show:V1"}, BlinkCalls("Read OK !"))},
-        GenerationCase{FactoryPager::V1, kModeV2, kModeV1, {"decode:V1", "rebuild:V1", "show:V1"}},
-        GenerationCase{
-            FactoryPager::V2, kModeV1, kModeV2, {"decode:V2", "rebuild:V2", "show:V2"}}));
+    testing::Values(GenerationCase{FactoryPager::V2, Generation::V2, Generation::V2,
+                                   Concat({"decode:V2", "show:V2"}, BlinkCalls("Read OK !"))},
+                    GenerationCase{FactoryPager::V1, Generation::V1, Generation::V1,
+                                   Concat({"decode:V1", "show:V1"}, BlinkCalls("Read OK !"))},
+                    GenerationCase{FactoryPager::V1,
+                                   Generation::V2,
+                                   Generation::V1,
+                                   {"decode:V1", "rebuild:V1", "show:V1"}},
+                    GenerationCase{FactoryPager::V2,
+                                   Generation::V1,
+                                   Generation::V2,
+                                   {"decode:V2", "rebuild:V2", "show:V2"}}));
 
 const std::string kReadError = StopMessage(Padded(4, "Read error !", 5), "V2 Pager Programmer");
 
@@ -76,7 +80,7 @@ TEST(ReadRejected, WhenThePassesDisagreeTheImageStays) {
         EXPECT_NE(outcome.details.find("(" + std::to_string(flakyAddress) + ")"), std::string::npos)
             << outcome.details;
         EXPECT_EQ(rig.context.image, PatternImage(5));
-        EXPECT_EQ(rig.context.state.programmingMode.load(), kModeV2);
+        EXPECT_EQ(rig.context.state.programmingMode.load(), Generation::V2);
         EXPECT_FALSE(rig.context.state.busy);
     }
 }
@@ -95,7 +99,7 @@ TEST(ReadRejected, WithoutAValidIdentityTheImageIsReplacedButNotDecoded) {
         EXPECT_EQ(rig.host.Outline(), Concat(kReadStart, {kReadError}));
         EXPECT_EQ(rig.context.image, AsRead(pager));
         EXPECT_EQ(rig.context.settings, before);
-        EXPECT_EQ(rig.context.state.programmingMode.load(), kModeV2);
+        EXPECT_EQ(rig.context.state.programmingMode.load(), Generation::V2);
         EXPECT_FALSE(rig.context.state.busy);
     }
 }

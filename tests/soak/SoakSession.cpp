@@ -3,9 +3,9 @@
 #include "image/ImageCodec.h"
 #include "link/CradleProtocol.h"
 #include "link/sim/FactoryPagers.h"
-#include "programming/BlockRegions.h"
 #include "programming/ProgrammingTexts.h"
 #include "programming/TransferWorkers.h"
+#include "programming/transfer/BlockRegions.h"
 
 #include <algorithm>
 #include <chrono>

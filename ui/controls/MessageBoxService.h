@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/MessageRequest.h"
+#include "programming/MessageRequest.h"
 
 class QWidget;
 

@@ -88,7 +88,7 @@ CTarnwick4730NewDlg::CTarnwick4730NewDlg(const MainWindowServices& services, QWi
     setWindowIcon(icon_);
 
     openCradle();
-    context_.state.programmingMode.store(kModeV2);
+    context_.state.programmingMode.store(Generation::V2);
     setUpButtons();
 
     context_.state.workingDirectory = CurrentDirectory();
@@ -226,7 +226,7 @@ void CTarnwick4730NewDlg::RebuildTabs() {
 }
 
 void CTarnwick4730NewDlg::ShowSettings() {
-    const bool v2 = context_.state.programmingMode.load() == kModeV2;
+    const bool v2 = context_.state.programmingMode.load() == Generation::V2;
     setWindowTitle(QString::fromLatin1(v2 ? kTitleV2 : kTitleV1));
     pages_->LoadAll();
     SettingsPage& canMessage2 = pages_->page(PageKind::CanMessage2);

@@ -146,7 +146,7 @@ void SettingsPageSet::RebuildTabs(CMyTab& tabControl, ProgramState& state) {
     }
     state.tabLockState.store(TabLockState::Unlocked);
     general().showPrivateColumn();
-    if (state.programmingMode.load() == kModeV2) {
+    if (state.programmingMode.load() == Generation::V2) {
         add(K::Ota);
     }
     for (const PageKind kind : kUnlockedTabs) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "image/ProgramState.h"
+#include "programming/ProgramState.h"
 #include "ui/pages/SettingsPage.h"
 
 #include <QString>

@@ -76,7 +76,7 @@ ProgramState& SettingsPage::programState() const {
     return environment_.context.state;
 }
 
-std::uint8_t SettingsPage::programmingMode() const {
+Generation SettingsPage::programmingMode() const {
     return environment_.context.state.programmingMode.load();
 }
 

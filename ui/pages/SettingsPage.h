@@ -1,8 +1,8 @@
 #pragma once
 
 #include "image/PagerSettings.h"
-#include "image/ProgramState.h"
-#include "link/MessageRequest.h"
+#include "programming/MessageRequest.h"
+#include "programming/ProgramState.h"
 
 #include <QSize>
 #include <QWidget>
@@ -50,9 +50,9 @@ protected:
     ProgrammerContext& context() const { return environment_.context; }
     PagerSettings& settings() const;
     ProgramState& programState() const;
-    std::uint8_t programmingMode() const;
-    bool isV1Mode() const { return programmingMode() == kModeV1; }
-    bool isV2Mode() const { return programmingMode() == kModeV2; }
+    Generation programmingMode() const;
+    bool isV1Mode() const { return programmingMode() == Generation::V1; }
+    bool isV2Mode() const { return programmingMode() == Generation::V2; }
 
     // Shows a message box owned by the main window.
     MessageAnswer showMessage(const MessageRequest& request);

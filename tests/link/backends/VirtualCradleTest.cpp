@@ -30,21 +30,16 @@ std::array<std::uint8_t, kBlockSize> Pattern(std::uint8_t seed) {
 // runtime directory.
 struct VirtualLink {
     explicit VirtualLink(const std::filesystem::path& runtime)
-        : backend(std::make_shared<VirtualCradleBackend>(runtime / "pager-cradles")) {
-        host.channel = &channel;
-    }
+        : backend(std::make_shared<VirtualCradleBackend>(runtime / "pager-cradles")) {}
 
     std::shared_ptr<VirtualCradleBackend> backend;
     UsbDeviceLayer library{{backend}};
     CC8051f320Usb channel{library};
     TransferState transfer;
-    RecordingLinkHost host;
-    CradleProtocol protocol{channel, transfer, host};
+    CradleProtocol protocol{channel, transfer};
 
-    std::size_t Messages() const {
-        return std::count_if(host.calls.begin(), host.calls.end(),
-                             [](const auto& call) { return call.what == "message"; });
-    }
+    // Failed exchanges, each of which the window would show as a USB error.
+    std::size_t Messages() const { return protocol.failures(); }
 };
 
 class VirtualCradleTest : public ::testing::Test {
@@ -59,9 +54,9 @@ TEST_F(VirtualCradleTest, ReadsAndWritesBlocksAndKeepsTheMemoryFile) {
     SimulatorProcess sim(runtime.path(), {"--pager", "v1", "--memory", memoryFile.string()});
 
     ASSERT_TRUE(link.channel.Open(kCradleDeviceString));
-    PagerIdentity identity = PagerIdentity::Invalid;
+    std::optional<Generation> identity;
     ASSERT_TRUE(link.protocol.Identify(identity));
-    EXPECT_EQ(identity, PagerIdentity::V1);
+    EXPECT_EQ(identity, Generation::V1);
 
     const auto block = Pattern(7);
     bool verified = false;
@@ -173,9 +168,9 @@ TEST_F(VirtualCradleTest, OpensTheCradleWithTheExactDeviceString) {
     std::vector<std::string> listed = link.channel.deviceList();
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(listed, (std::vector<std::string>{"WEX_WRITER", "wex_writer"}));
-    PagerIdentity identity = PagerIdentity::Invalid;
+    std::optional<Generation> identity;
     ASSERT_TRUE(link.protocol.Identify(identity));
-    EXPECT_EQ(identity, PagerIdentity::V2);
+    EXPECT_EQ(identity, Generation::V2);
 }
 
 TEST_F(VirtualCradleTest, OneProgramAtATimeHasTheCradleOpen) {
@@ -213,20 +208,20 @@ TEST_F(VirtualCradleTest, NamedCradlesShareAFolderAndEachNameIsServedOnce) {
     }
     // The host opens the first cradle by file name: bench-1, still the first simulator's.
     auto identityOfFirst = [&] {
-        PagerIdentity identity = PagerIdentity::Invalid;
+        std::optional<Generation> identity;
         EXPECT_TRUE(link.channel.Open(kCradleDeviceString));
         EXPECT_TRUE(link.protocol.Identify(identity));
         link.channel.Close();
         return identity;
     };
-    EXPECT_EQ(identityOfFirst(), PagerIdentity::V1);
+    EXPECT_EQ(identityOfFirst(), Generation::V1);
 
     // A name left behind by a simulator that died is taken over.
     first->Signal(SIGKILL);
     first = std::make_unique<SimulatorProcess>(
         runtime.path(), std::vector<std::string>{"--name", "bench-1", "--pager", "v2"});
     EXPECT_EQ(first->socketPath(), folder / "bench-1.sock");
-    EXPECT_EQ(identityOfFirst(), PagerIdentity::V2);
+    EXPECT_EQ(identityOfFirst(), Generation::V2);
 }
 
 TEST_F(VirtualCradleTest, UnpluggedCradleComesBackUnderItsNameWithTheSamePager) {

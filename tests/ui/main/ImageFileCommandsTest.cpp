@@ -76,10 +76,10 @@ TEST(SaveAndLoad, LoadingNeitherChecksTheIdentityNorChangesTheMode) {
     window.loadClicked();
 
     EXPECT_EQ(rig.context.image, v1);
-    EXPECT_EQ(rig.context.state.programmingMode.load(), kModeV2);
+    EXPECT_EQ(rig.context.state.programmingMode.load(), Generation::V2);
     EXPECT_EQ(window.windowTitle(), "4730 & 6920 Pager Programmer v3.05 (V2 mode)");
     PagerSettings decoded;
-    DecodeImage(v1, kModeV2, decoded);
+    DecodeImage(v1, Generation::V2, decoded);
     EXPECT_EQ(rig.context.settings, decoded);
 }
 

@@ -30,7 +30,7 @@ QString SerialShown(const CTarnwick4730NewDlg& window) {
 
 TEST(MainWindowStartup, WithoutStartupImageShowsTheInitialSettingsInV2Mode) {
     MainWindowRig rig;
-    rig.context.state.programmingMode = kModeV1; // the window always starts in V2 mode
+    rig.context.state.programmingMode = Generation::V1; // the window always starts in V2 mode
     CTarnwick4730NewDlg& window = rig.Start();
 
     EXPECT_EQ(window.windowTitle(), "4730 & 6920 Pager Programmer v3.05 (V2 mode)");
@@ -64,7 +64,7 @@ TEST(MainWindowStartup, LoadsTheStartupImageAndShowsItsSettings) {
 
     EXPECT_EQ(rig.context.image, file);
     PagerSettings expected;
-    DecodeImage(file, kModeV2, expected);
+    DecodeImage(file, Generation::V2, expected);
     EXPECT_EQ(rig.context.settings, expected);
     ASSERT_FALSE(expected.serialNumber.empty());
     EXPECT_EQ(SerialShown(window).trimmed(), QString::fromLatin1(expected.serialNumber).trimmed());

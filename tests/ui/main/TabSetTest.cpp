@@ -38,10 +38,11 @@ void Unlock(MainWindowRig& rig) {
 
 TEST(TabSet, UnlockingShowsEveryTabOfTheMode) {
     struct Case {
-        std::uint8_t mode;
+        Generation mode;
         std::vector<QString> tabs;
     };
-    for (const Case& c : {Case{kModeV2, kV2Tabs}, Case{kModeV1, WithoutOta(kV2Tabs)}}) {
+    for (const Case& c :
+         {Case{Generation::V2, kV2Tabs}, Case{Generation::V1, WithoutOta(kV2Tabs)}}) {
         SCOPED_TRACE(c.tabs.size());
         MainWindowRig rig;
         CTarnwick4730NewDlg& window = rig.Start();
@@ -82,7 +83,7 @@ TEST(TabSet, ARebuildLeavesGeneralSelectedAndAloneOnScreen) {
 
     // As after a read of a V1 pager: the mode changes and the set is rebuilt without the tab
     // that was showing.
-    rig.context.state.programmingMode = kModeV1;
+    rig.context.state.programmingMode = Generation::V1;
     window.RebuildTabs();
 
     EXPECT_EQ(rig.TabCaptions(), WithoutOta(kV2Tabs));
@@ -93,7 +94,7 @@ TEST(TabSet, ARebuildLeavesGeneralSelectedAndAloneOnScreen) {
 TEST(TabSet, ARebuildWhileLockedKeepsTheSingleTab) {
     MainWindowRig rig;
     CTarnwick4730NewDlg& window = rig.Start();
-    rig.context.state.programmingMode = kModeV1;
+    rig.context.state.programmingMode = Generation::V1;
     window.RebuildTabs();
     EXPECT_EQ(rig.TabCaptions(), std::vector<QString>{" General "});
     EXPECT_EQ(rig.context.state.tabLockState.load(), TabLockState::Locked);
@@ -118,10 +119,10 @@ TEST(EnterKey, PressesTheGeneralPagesOkOnlyFromThatPage) {
 TEST(ShowSettings, SetsTheTitleByModeAndTheSecondCannedPageHeadings) {
     MainWindowRig rig;
     CTarnwick4730NewDlg& window = rig.Start();
-    rig.context.state.programmingMode = kModeV1;
+    rig.context.state.programmingMode = Generation::V1;
     window.ShowSettings();
     EXPECT_EQ(window.windowTitle(), "4730 & 6920 Pager Programmer v3.05 (V1 mode)");
-    rig.context.state.programmingMode = kModeV2;
+    rig.context.state.programmingMode = Generation::V2;
     window.ShowSettings();
     EXPECT_EQ(window.windowTitle(), "4730 & 6920 Pager Programmer v3.05 (V2 mode)");
 
@@ -141,12 +142,12 @@ TEST(ShowSettings, SetsTheTitleByModeAndTheSecondCannedPageHeadings) {
 TEST(GatherPages, StoresPagesOutsideGeneralOnlyOnceUnlocked) {
     struct Case {
         bool unlock;
-        std::uint8_t mode;
+        Generation mode;
         bool stored;
     };
-    for (const Case& c :
-         {Case{false, kModeV2, false}, Case{true, kModeV2, true}, Case{true, kModeV1, true}}) {
-        SCOPED_TRACE(c.unlock * 10 + c.mode);
+    for (const Case& c : {Case{false, Generation::V2, false}, Case{true, Generation::V2, true},
+                          Case{true, Generation::V1, true}}) {
+        SCOPED_TRACE(c.unlock * 10 + ModeNumber(c.mode));
         MainWindowRig rig;
         CTarnwick4730NewDlg& window = rig.Start();
         rig.context.state.programmingMode = c.mode;
@@ -165,7 +166,7 @@ TEST(GatherPages, StoresPagesOutsideGeneralOnlyOnceUnlocked) {
         PagerSettings decoded;
         DecodeImage(rig.context.image, c.mode, decoded);
         EXPECT_EQ(decoded.otaEnable, c.stored ? 1 : 0);
-        const auto& identity = c.mode == kModeV2 ? kIdentityV2 : kIdentityV1;
+        const auto& identity = c.mode == Generation::V2 ? kIdentityV2 : kIdentityV1;
         EXPECT_TRUE(std::equal(identity.begin(), identity.end(), rig.context.image.begin()));
         EXPECT_EQ(ReadFileBytes(rig.Path("TempData.sav")), rig.context.image);
     }

@@ -57,12 +57,12 @@ TEST(ReadCommand, APagerOfTheOtherGenerationSwitchesModeAndTitleSilently) {
     ASSERT_TRUE(rig.WaitForTransfer());
 
     EXPECT_TRUE(rig.messages.shown.empty());
-    EXPECT_EQ(rig.context.state.programmingMode.load(), kModeV1);
+    EXPECT_EQ(rig.context.state.programmingMode.load(), Generation::V1);
     EXPECT_EQ(window.windowTitle(), "4730 & 6920 Pager Programmer v3.05 (V1 mode)");
     EXPECT_EQ(rig.TabCaptions(), std::vector<QString>{" General "});
     EXPECT_EQ(rig.VisiblePages(), std::vector<PageKind>{PageKind::General});
     PagerSettings expected;
-    DecodeImage(AsRead(memory), kModeV1, expected);
+    DecodeImage(AsRead(memory), Generation::V1, expected);
     EXPECT_EQ(rig.context.settings, expected);
 }
 
@@ -86,8 +86,8 @@ TEST(WriteCommand, TheModeSwitchKeepsWhatWasTypedOnThePages) {
         auto* tone = FindControl<QComboBox>(&window.pages().page(PageKind::ToneSettings),
                                             CAddressSet::FirstToneList(1));
         for (const auto& [pager, mode, typed, toneB] :
-             {std::tuple{FactoryPager::V2, kModeV2, "1234568", 2},
-              std::tuple{FactoryPager::V1, kModeV1, "765432", 1}}) {
+             {std::tuple{FactoryPager::V2, Generation::V2, "1234568", 2},
+              std::tuple{FactoryPager::V1, Generation::V1, "765432", 1}}) {
             capcode->setText(QString::fromLatin1(typed));
             tone->setCurrentIndex(toneB);
             cradle->SetMemory(MakeFactoryPager(pager));

@@ -37,6 +37,7 @@ public:
     void RebuildTabs() override { Note("rebuild"); }
     void ShowSettings() override { Note("show"); }
     void GatherPages() override { Note("gather"); }
+    void StorePages() override { Note("store"); }
     void LoadGeneralPage() override { Note("load-general"); }
     void IncrementCapcodes() override { Note("increment"); }
 

@@ -180,7 +180,7 @@ TEST_F(SettingsPageTest, ModeAndMessagesComeFromTheEnvironment) {
     QWidget window;
     ProbePage page(environment, true, &window);
     EXPECT_TRUE(page.isV2Mode());
-    context.state.programmingMode = kModeV1;
+    context.state.programmingMode = Generation::V1;
     EXPECT_TRUE(page.isV1Mode());
     EXPECT_FALSE(page.isV2Mode());
 

@@ -37,7 +37,7 @@ TEST_F(ToneSettingsPageTest, UrgentColumnIsHiddenInV1YetEncodedAndUnknownValuesG
     PagerImage image = encodedImage();
     const std::string urgent = "\x07\x01\x02\x03\x04\x05\xFF\x05";
     std::copy(urgent.begin(), urgent.end(), image.begin() + 209);
-    context.state.programmingMode = kModeV1;
+    context.state.programmingMode = Generation::V1;
     decode(image);
     CAddressSet page(environment);
     page.show();
@@ -47,7 +47,7 @@ TEST_F(ToneSettingsPageTest, UrgentColumnIsHiddenInV1YetEncodedAndUnknownValuesG
     EXPECT_EQ(urgentList(page, 0)->currentIndex(), -1);
     EXPECT_EQ(Bytes(storeAndEncode(page), 209, 8), "\xFF\x01\x02\x03\x04\x05\xFF\x05");
 
-    context.state.programmingMode = kModeV2;
+    context.state.programmingMode = Generation::V2;
     page.loadFromSettings();
     EXPECT_TRUE(Control<QLabel>(page, CAddressSet::kUrgentHeading)->isVisible());
     EXPECT_EQ(Items(urgentList(page, 7)), QStringList({"Disable", "A", "B", "C", "D", "ALL"}));

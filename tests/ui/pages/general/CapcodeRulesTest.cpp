@@ -176,7 +176,7 @@ TEST_F(CapcodeRulesTest, IncrementAdvancesEnabledRowsByTheirSteps) {
     EXPECT_EQ(StepList(6)->currentIndex(), -1) << "the list itself keeps no selection";
 
     PagerImage image{};
-    EncodeImage(context.settings, kModeV2, std::nullopt, image);
+    EncodeImage(context.settings, Generation::V2, std::nullopt, image);
     EXPECT_EQ(image[kStepStart + 6], 0) << "the recorded step reaches the image unless gathered";
     page->storeToSettings();
     EXPECT_EQ(context.settings.autoIncrementStep[6], 255) << "a gather stores the list again";

@@ -83,14 +83,14 @@ protected:
 
     // The image as prepared, decoded into the settings and shown on the page.
     void LoadImage(const PagerImage& image) {
-        DecodeImage(image, kModeV2, context.settings);
+        DecodeImage(image, Generation::V2, context.settings);
         page->loadFromSettings();
     }
     // The page gathered into settings and encoded, as a write or a save does.
     PagerImage GatherImage() {
         page->storeToSettings();
         PagerImage image{};
-        EncodeImage(context.settings, kModeV2, std::nullopt, image);
+        EncodeImage(context.settings, Generation::V2, std::nullopt, image);
         return image;
     }
 

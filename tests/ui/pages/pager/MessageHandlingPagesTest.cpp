@@ -13,8 +13,8 @@
 
 namespace {
 
-const char* ModeName(std::uint8_t mode) {
-    return mode == kModeV1 ? "V1" : "V2";
+const char* ModeName(Generation mode) {
+    return mode == Generation::V1 ? "V1" : "V2";
 }
 
 class UnreadMessagesPageTest : public PagerPagesTest {};
@@ -22,7 +22,7 @@ class UnreadMessagesPageTest : public PagerPagesTest {};
 // The alert byte is seconds in V1 mode and an index in V2 mode; the times byte is tens.
 TEST_F(UnreadMessagesPageTest, AlertAndTimesBytes) {
     struct Case {
-        std::uint8_t mode;
+        Generation mode;
         std::uint8_t byte18;
         std::uint8_t byte19;
         QString alert;
@@ -31,11 +31,11 @@ TEST_F(UnreadMessagesPageTest, AlertAndTimesBytes) {
         std::uint8_t timesStored;
     };
     const Case cases[] = {
-        {kModeV1, 60, 255, QStringLiteral("Enable/1Min"), QStringLiteral("250"), 60, 250},
-        {kModeV1, 45, 15, QStringLiteral("Disable"), QStringLiteral("10"), 0, 10},
-        {kModeV2, 7, 0, QStringLiteral("Enable/15Min"), QStringLiteral("Continue"), 7, 0},
+        {Generation::V1, 60, 255, QStringLiteral("Enable/1Min"), QStringLiteral("250"), 60, 250},
+        {Generation::V1, 45, 15, QStringLiteral("Disable"), QStringLiteral("10"), 0, 10},
+        {Generation::V2, 7, 0, QStringLiteral("Enable/15Min"), QStringLiteral("Continue"), 7, 0},
         // Index 60 has no item: no selection, which is not "Disable".
-        {kModeV2, 60, 20, QString(), QStringLiteral("20"), 255, 20},
+        {Generation::V2, 60, 20, QString(), QStringLiteral("20"), 255, 20},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(ModeName(c.mode)) + " byte " + std::to_string(c.byte18));
@@ -54,9 +54,9 @@ TEST_F(UnreadMessagesPageTest, AlertAndTimesBytes) {
 }
 
 TEST_F(UnreadMessagesPageTest, ChoosingTheAlertStoresAtOnceAndGreysTheTimes) {
-    PagerImage image = BaseImage(kModeV1);
+    PagerImage image = BaseImage(Generation::V1);
     image[18] = 30;
-    decode(image, kModeV1);
+    decode(image, Generation::V1);
     auto page = open<CUnreadSet>();
     QComboBox* times = List(*page, CUnreadSet::kAlertTimesList);
     Choose(List(*page, CUnreadSet::kAlertList), QStringLiteral("Disable"));
@@ -72,7 +72,7 @@ TEST_F(UnreadMessagesPageTest, ChoosingTheAlertStoresAtOnceAndGreysTheTimes) {
 class DuplicateMessagesPageTest : public PagerPagesTest {
 protected:
     static PagerImage NotCheckImage(std::uint8_t window) {
-        PagerImage image = BaseImage(kModeV2);
+        PagerImage image = BaseImage(Generation::V2);
         SetBit(image, 8, 5, true);
         SetBit(image, 9, 4, true);
         image[11] = window;
@@ -82,7 +82,7 @@ protected:
 
 // The window read from the image is written once more, then the list falls back to "Disable".
 TEST_F(DuplicateMessagesPageTest, NotCheckStoresTheWindowThenResetsIt) {
-    decode(NotCheckImage(180), kModeV2);
+    decode(NotCheckImage(180), Generation::V2);
     auto page = open<CRepeatSet>();
     QComboBox* checking = List(*page, CRepeatSet::kCheckingList);
     EXPECT_EQ(Shown(List(*page, CRepeatSet::kBehaviourList)), QStringLiteral("Not check"));
@@ -100,9 +100,9 @@ TEST_F(DuplicateMessagesPageTest, NotCheckStoresTheWindowThenResetsIt) {
 }
 
 TEST_F(DuplicateMessagesPageTest, ChoosingNotCheckResetsTheListButNotTheSetting) {
-    PagerImage image = BaseImage(kModeV2);
+    PagerImage image = BaseImage(Generation::V2);
     image[11] = 130;
-    decode(image, kModeV2);
+    decode(image, Generation::V2);
     auto page = open<CRepeatSet>();
     QComboBox* checking = List(*page, CRepeatSet::kCheckingList);
     EXPECT_EQ(Shown(checking), QStringLiteral("Enable/2Min"));
@@ -148,10 +148,10 @@ const int kDetailCaptions[] = {COORSet::kBeepCaption, COORSet::kVibrateCaption,
                                COORSet::kTextCaption};
 
 TEST_F(OutOfRangePageTest, DisabledFunctionGreysTheDetailsWhichStillReachTheImage) {
-    PagerImage image = BaseImage(kModeV2);
+    PagerImage image = BaseImage(Generation::V2);
     image[5] = 0x0F; // text, beep, vibrate, icon mode all on
     image[21] = 10;
-    decode(image, kModeV2);
+    decode(image, Generation::V2);
     auto page = open<COORSet>();
     Choose(List(*page, COORSet::kFunctionList), QStringLiteral("Disable"));
     EXPECT_EQ(context.settings.outOfRangeFunction, 1) << "stored at once";
@@ -171,7 +171,7 @@ TEST_F(OutOfRangePageTest, DisabledFunctionGreysTheDetailsWhichStillReachTheImag
 }
 
 TEST_F(OutOfRangePageTest, V1ModeShowsOnlyTheFunctionYetStoresTheDetails) {
-    for (std::uint8_t mode : {kModeV1, kModeV2}) {
+    for (Generation mode : {Generation::V1, Generation::V2}) {
         SCOPED_TRACE(ModeName(mode));
         PagerImage image = BaseImage(mode);
         image[5] = 0x0A; // beep and icon mode
@@ -180,10 +180,10 @@ TEST_F(OutOfRangePageTest, V1ModeShowsOnlyTheFunctionYetStoresTheDetails) {
         auto page = open<COORSet>();
         EXPECT_TRUE(List(*page, COORSet::kFunctionList)->isVisible());
         for (int id : kDetailLists) {
-            EXPECT_EQ(List(*page, id)->isVisible(), mode == kModeV2) << id;
+            EXPECT_EQ(List(*page, id)->isVisible(), mode == Generation::V2) << id;
         }
         for (int id : kDetailCaptions) {
-            EXPECT_EQ(Control<QLabel>(*page, id)->isVisible(), mode == kModeV2) << id;
+            EXPECT_EQ(Control<QLabel>(*page, id)->isVisible(), mode == Generation::V2) << id;
         }
         EXPECT_EQ(Shown(List(*page, COORSet::kIntervalList)), QString());
         const PagerImage stored = storeAndEncode(*page);
@@ -210,7 +210,7 @@ TEST_F(OutOfRangePageTest, EachDetailWritesItsOwnBits) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
-        decode(BaseImage(kModeV2), kModeV2);
+        decode(BaseImage(Generation::V2), Generation::V2);
         auto page = open<COORSet>();
         Choose(List(*page, c.id), c.item);
         EXPECT_EQ(storeAndEncode(*page)[c.address] & c.mask, c.value);
@@ -223,13 +223,13 @@ class MessageSettingsPageTest : public PagerPagesTest {};
 TEST_F(MessageSettingsPageTest, V1LoadClampsTheOrderAtOnce) {
     for (std::uint8_t order : {std::uint8_t{2}, std::uint8_t{255}}) {
         SCOPED_TRACE(order);
-        setMode(kModeV1);
+        setMode(Generation::V1);
         context.settings.messageNumberOrder = order;
         auto page = open<CSPF>();
         EXPECT_EQ(Shown(List(*page, CSPF::kOrderList)), QStringLiteral("New->No.1"));
         EXPECT_EQ(context.settings.messageNumberOrder, 0);
     }
-    setMode(kModeV2);
+    setMode(Generation::V2);
     context.settings.messageNumberOrder = 2;
     auto page = open<CSPF>();
     EXPECT_EQ(Shown(List(*page, CSPF::kOrderList)), QStringLiteral("Oldest->No.1"));
@@ -237,7 +237,7 @@ TEST_F(MessageSettingsPageTest, V1LoadClampsTheOrderAtOnce) {
 }
 
 TEST_F(MessageSettingsPageTest, DeletionAndOrderAreCodedByMode) {
-    decode(BaseImage(kModeV2), kModeV2);
+    decode(BaseImage(Generation::V2), Generation::V2);
     auto v2 = open<CSPF>();
     Choose(List(*v2, CSPF::kDeletionList), QStringLiteral("User cannot delete any messages"));
     Choose(List(*v2, CSPF::kOrderList), QStringLiteral("Oldest->No.1"));
@@ -248,7 +248,7 @@ TEST_F(MessageSettingsPageTest, DeletionAndOrderAreCodedByMode) {
     EXPECT_EQ(stored[33], 2);
     EXPECT_FALSE(Bit(stored, 4, 3));
 
-    decode(BaseImage(kModeV1), kModeV1);
+    decode(BaseImage(Generation::V1), Generation::V1);
     auto v1 = open<CSPF>();
     Choose(List(*v1, CSPF::kDeletionList), QStringLiteral("User cannot delete last 10 messages"));
     Choose(List(*v1, CSPF::kOrderList), QStringLiteral("Oldest->No.1"));

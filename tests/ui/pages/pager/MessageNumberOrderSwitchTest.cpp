@@ -14,7 +14,7 @@ class MessageNumberOrderSwitchTest : public ::testing::Test {
 protected:
     explicit MessageNumberOrderSwitchTest() = default;
 
-    void startIn(FactoryPager pager, std::uint8_t mode) {
+    void startIn(FactoryPager pager, Generation mode) {
         rig = std::make_unique<ProgrammingRig>(MakeFactoryPager(pager));
         rig->context.settings = WritableSettings();
         rig->context.state.programmingMode = mode;
@@ -38,27 +38,27 @@ protected:
 };
 
 TEST_F(MessageNumberOrderSwitchTest, ChosenEntryKeepsItsMeaningBothWays) {
-    startIn(FactoryPager::V2, kModeV1);
+    startIn(FactoryPager::V2, Generation::V1);
     Choose(order(), QStringLiteral("Oldest->No.1"));
     rig->Write(); // asks to switch to V2, writes nothing
-    ASSERT_EQ(rig->context.state.programmingMode.load(), kModeV2);
+    ASSERT_EQ(rig->context.state.programmingMode.load(), Generation::V2);
     EXPECT_EQ(Shown(order()), QStringLiteral("Oldest->No.1"));
     rig->Write();
     EXPECT_EQ(rig->cradle->Memory()[33], 2);
 
     rig->cradle->SetMemory(MakeFactoryPager(FactoryPager::V1));
     rig->Write(); // back to V1
-    ASSERT_EQ(rig->context.state.programmingMode.load(), kModeV1);
+    ASSERT_EQ(rig->context.state.programmingMode.load(), Generation::V1);
     EXPECT_EQ(Shown(order()), QStringLiteral("Oldest->No.1"));
     rig->Write();
     EXPECT_TRUE((rig->cradle->Memory()[4] >> 3) & 1);
 }
 
 TEST_F(MessageNumberOrderSwitchTest, NoneBecomesNewestFirstInV1) {
-    startIn(FactoryPager::V1, kModeV2);
+    startIn(FactoryPager::V1, Generation::V2);
     Choose(order(), QStringLiteral("None"));
     rig->Write();
-    ASSERT_EQ(rig->context.state.programmingMode.load(), kModeV1);
+    ASSERT_EQ(rig->context.state.programmingMode.load(), Generation::V1);
     EXPECT_EQ(Shown(order()), QStringLiteral("New->No.1"));
     EXPECT_EQ(rig->context.settings.messageNumberOrder, 0);
 }

@@ -9,12 +9,12 @@ class PagerMenuPageTest : public PagerPagesTest {};
 
 TEST_F(PagerMenuPageTest, AlertMenuBoxIsHiddenAndForcedOnInV1Mode) {
     struct Case {
-        std::uint8_t mode;
+        Generation mode;
         bool visible;
         bool encodedBit;
     };
-    for (const Case& c : {Case{kModeV1, false, true}, Case{kModeV2, true, false}}) {
-        SCOPED_TRACE(c.mode == kModeV1 ? "V1" : "V2");
+    for (const Case& c : {Case{Generation::V1, false, true}, Case{Generation::V2, true, false}}) {
+        SCOPED_TRACE(c.mode == Generation::V1 ? "V1" : "V2");
         PagerImage image = BaseImage(c.mode);
         SetBit(image, 7, 6, false);
         decode(image, c.mode);
@@ -38,17 +38,17 @@ TEST_F(PagerMenuPageTest, EachBoxWritesItsOwnBit) {
         {CMenuSet::kAlertMenuBox, 7, 6},    {CMenuSet::kVibrateModeBox, 8, 6},
         {CMenuSet::kTurnOffPagerBox, 9, 2},
     };
-    PagerImage start = BaseImage(kModeV2);
+    PagerImage start = BaseImage(Generation::V2);
     SetBit(start, 7, 3, true); // set time on, so its dependents can be clicked
     expectEachBoxFlipsOnlyItsBit<CMenuSet>(start, boxes, {7, 8, 9});
 }
 
 TEST_F(PagerMenuPageTest, SetTimeGreysItsDependentsAndKeepsTheirMarks) {
-    PagerImage image = BaseImage(kModeV2);
+    PagerImage image = BaseImage(Generation::V2);
     for (int bit : {1, 3, 5}) {
         SetBit(image, 7, bit, true);
     }
-    decode(image, kModeV2);
+    decode(image, Generation::V2);
     auto page = open<CMenuSet>();
     QCheckBox* privateTime = Box(*page, CMenuSet::kPrivateTimeBox);
     QCheckBox* messageAlarm = Box(*page, CMenuSet::kMessageAlarmBox);
@@ -81,18 +81,18 @@ class DisplayPageTest : public PagerPagesTest {};
 
 TEST_F(DisplayPageTest, LanguageByteIsCodedByMode) {
     struct Case {
-        std::uint8_t mode;
+        Generation mode;
         QStringList items;
         QString shown;
         std::uint8_t reencoded;
     };
     const QStringList v1{"ENGLISH", "FRENCH", "SPANISH", "GERMAN"};
     const Case cases[] = {
-        {kModeV1, v1, QStringLiteral("SPANISH"), 8},
-        {kModeV2, v1 + QStringList{"CZECH", "SWEDISH"}, QString(), 255},
+        {Generation::V1, v1, QStringLiteral("SPANISH"), 8},
+        {Generation::V2, v1 + QStringList{"CZECH", "SWEDISH"}, QString(), 255},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.mode == kModeV1 ? "V1" : "V2");
+        SCOPED_TRACE(c.mode == Generation::V1 ? "V1" : "V2");
         PagerImage image = BaseImage(c.mode);
         image[10] = 8;
         decode(image, c.mode);
@@ -106,12 +106,12 @@ TEST_F(DisplayPageTest, LanguageByteIsCodedByMode) {
 
 // "CZECH" still held after the write procedure switched to V1 mode without a decode.
 TEST_F(DisplayPageTest, LanguageWithoutAV1ItemIsWrittenAsEnglish) {
-    PagerImage image = BaseImage(kModeV2);
+    PagerImage image = BaseImage(Generation::V2);
     image[10] = 4;
-    decode(image, kModeV2);
+    decode(image, Generation::V2);
     auto page = open<CDisplaySet>();
     EXPECT_EQ(Shown(List(*page, CDisplaySet::kLanguageList)), QStringLiteral("CZECH"));
-    setMode(kModeV1);
+    setMode(Generation::V1);
     page->loadFromSettings();
     EXPECT_EQ(Shown(List(*page, CDisplaySet::kLanguageList)), QString());
     EXPECT_EQ(storeAndEncode(*page)[10], 0);
@@ -120,12 +120,12 @@ TEST_F(DisplayPageTest, LanguageWithoutAV1ItemIsWrittenAsEnglish) {
 
 TEST_F(DisplayPageTest, PowerOnCapcodesBitMeansOppositeThingsByMode) {
     struct Case {
-        std::uint8_t mode;
+        Generation mode;
         QString shown;
     };
-    for (const Case& c :
-         {Case{kModeV1, QStringLiteral("Enable")}, Case{kModeV2, QStringLiteral("Disable")}}) {
-        SCOPED_TRACE(c.mode == kModeV1 ? "V1" : "V2");
+    for (const Case& c : {Case{Generation::V1, QStringLiteral("Enable")},
+                          Case{Generation::V2, QStringLiteral("Disable")}}) {
+        SCOPED_TRACE(c.mode == Generation::V1 ? "V1" : "V2");
         PagerImage image = BaseImage(c.mode);
         SetBit(image, 6, 0, true);
         decode(image, c.mode);
@@ -141,23 +141,23 @@ TEST_F(DisplayPageTest, PowerOnCapcodesBitMeansOppositeThingsByMode) {
 }
 
 TEST_F(DisplayPageTest, StoredMessagesAreHiddenInV1ModeYetKept) {
-    for (std::uint8_t mode : {kModeV1, kModeV2}) {
-        SCOPED_TRACE(mode == kModeV1 ? "V1" : "V2");
+    for (Generation mode : {Generation::V1, Generation::V2}) {
+        SCOPED_TRACE(mode == Generation::V1 ? "V1" : "V2");
         PagerImage image = BaseImage(mode);
         image[96] = 50;
         decode(image, mode);
         auto page = open<CDisplaySet>();
         QComboBox* stored = List(*page, CDisplaySet::kStoredMessagesList);
-        EXPECT_EQ(stored->isVisible(), mode == kModeV2);
+        EXPECT_EQ(stored->isVisible(), mode == Generation::V2);
         EXPECT_EQ(Control<QLabel>(*page, CDisplaySet::kStoredMessagesCaption)->isVisible(),
-                  mode == kModeV2);
+                  mode == Generation::V2);
         EXPECT_EQ(Shown(stored), QStringLiteral("50"));
         EXPECT_EQ(storeAndEncode(*page)[96], 50);
     }
 }
 
 TEST_F(DisplayPageTest, ContrastAndDateFormatReachTheirBytes) {
-    decode(BaseImage(kModeV2), kModeV2);
+    decode(BaseImage(Generation::V2), Generation::V2);
     auto page = open<CDisplaySet>();
     QComboBox* contrast = List(*page, CDisplaySet::kContrastList);
     EXPECT_EQ(contrast->count(), 16);

@@ -11,14 +11,14 @@ constexpr LocalDateTime kEncodeTime{2024, 5, 17, 9, 30};
 
 } // namespace
 
-PagerImage PagerPagesTest::BaseImage(std::uint8_t mode) {
+PagerImage PagerPagesTest::BaseImage(Generation mode) {
     PagerSettings initial;
     PagerImage image{};
     EncodeImage(initial, mode, kEncodeTime, image);
     return image;
 }
 
-void PagerPagesTest::decode(const PagerImage& image, std::uint8_t mode) {
+void PagerPagesTest::decode(const PagerImage& image, Generation mode) {
     setMode(mode);
     DecodeImage(image, mode, context.settings);
 }

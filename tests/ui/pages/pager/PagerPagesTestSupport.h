@@ -24,11 +24,11 @@
 class PagerPagesTest : public ::testing::Test {
 protected:
     // The initial settings encoded in the mode: a valid image to change single bytes in.
-    static PagerImage BaseImage(std::uint8_t mode);
+    static PagerImage BaseImage(Generation mode);
 
-    void setMode(std::uint8_t mode) { context.state.programmingMode = mode; }
+    void setMode(Generation mode) { context.state.programmingMode = mode; }
     // Sets the mode, then decodes the image into the settings, as a read does.
-    void decode(const PagerImage& image, std::uint8_t mode);
+    void decode(const PagerImage& image, Generation mode);
     // Stores the page into the settings, then encodes them in the current mode.
     PagerImage storeAndEncode(SettingsPage& page);
     PagerImage encode();
@@ -100,7 +100,7 @@ void PagerPagesTest::expectEachBoxFlipsOnlyItsBit(const PagerImage& start,
                                                   std::initializer_list<int> bytes) {
     for (const BoxBit& box : boxes) {
         SCOPED_TRACE(box.id);
-        decode(start, kModeV2);
+        decode(start, Generation::V2);
         auto page = open<Page>();
         Click(Box(*page, box.id));
         const PagerImage stored = storeAndEncode(*page);

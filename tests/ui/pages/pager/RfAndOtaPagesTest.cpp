@@ -112,7 +112,7 @@ TEST_F(RfSettingsPageTest, BandLabelFollowsEveryKeystrokePasteAndLoad) {
 }
 
 TEST_F(RfSettingsPageTest, FrequencyTextReachesTheImage) {
-    decode(BaseImage(kModeV2), kModeV2);
+    decode(BaseImage(Generation::V2), Generation::V2);
     auto page = open<CRFSet>();
     frequency(*page)->clear();
     Type(frequency(*page), QStringLiteral("152.84001234"));
@@ -139,7 +139,7 @@ TEST_F(RfSettingsPageTest, PolarityAndBaudRateShareByte161) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.byte161);
-        decode(BaseImage(kModeV2), kModeV2);
+        decode(BaseImage(Generation::V2), Generation::V2);
         auto page = open<CRFSet>();
         Choose(List(*page, CRFSet::kPolarityList), QString::fromLatin1(c.polarity));
         Choose(List(*page, CRFSet::kBaudRateList), QString::fromLatin1(c.baudRate));
@@ -164,8 +164,8 @@ protected:
 // Greyed while OTA is off, the password and permissions still go into the image, in V1 mode
 // too, where the page has no tab.
 TEST_F(OtaPageTest, OffKeepsThePasswordAndPermissions) {
-    for (std::uint8_t mode : {kModeV1, kModeV2}) {
-        SCOPED_TRACE(mode == kModeV1 ? "V1" : "V2");
+    for (Generation mode : {Generation::V1, Generation::V2}) {
+        SCOPED_TRACE(mode == Generation::V1 ? "V1" : "V2");
         PagerImage image = BaseImage(mode);
         image[5] = 0xF3; // OTA on, all three permissions, two out-of-range bits
         SetBit(image, 4, 7, true);
@@ -197,11 +197,11 @@ TEST_F(OtaPageTest, EachPermissionWritesItsOwnBitAndShortPasswordsAreZeroFilled)
         {COTADlg::kAllowCapcodeBox, 5, 7},
         {COTADlg::kAllowCapcodeEnableBox, 4, 7},
     };
-    PagerImage start = BaseImage(kModeV2);
+    PagerImage start = BaseImage(Generation::V2);
     SetBit(start, 5, 4, true);
     expectEachBoxFlipsOnlyItsBit<COTADlg>(start, boxes, {4, 5});
 
-    decode(start, kModeV2);
+    decode(start, Generation::V2);
     auto page = open<COTADlg>();
     Type(Control<QLineEdit>(*page, COTADlg::kPasswordEdit), QString::fromLatin1("ab\xE7xyz123"));
     const PagerImage stored = storeAndEncode(*page);

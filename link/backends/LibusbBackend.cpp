@@ -38,7 +38,7 @@ LibusbBackend::LibusbBackend(Options options) : options_(options) {
 }
 
 LibusbBackend::~LibusbBackend() {
-    open_.clear();
+    open_.Clear();
     ReleaseListed();
     if (context_ != nullptr)
         libusb_exit(context_);
@@ -186,35 +186,20 @@ UsbStatus LibusbBackend::Open(std::uint32_t index, Handle& handle) {
     std::unique_ptr<LibusbConnection> connection = LibusbConnection::Open(deviceHandle, status);
     if (!connection)
         return status;
-    handle = nextHandle_++;
-    open_.emplace(handle, std::move(connection));
+    handle = open_.Add(std::move(connection));
     return usb_status::kSuccess;
 }
 
 void LibusbBackend::Close(Handle handle) {
-    std::shared_ptr<LibusbConnection> connection;
-    {
-        std::lock_guard lock(mutex_);
-        const auto found = open_.find(handle);
-        if (found == open_.end())
-            return;
-        connection = std::move(found->second);
-        open_.erase(found);
-    }
     // The close sequence runs here, or when a transfer still running on another thread
     // lets go of the connection.
-}
-
-std::shared_ptr<LibusbConnection> LibusbBackend::FindOpen(Handle handle) {
-    std::lock_guard lock(mutex_);
-    const auto found = open_.find(handle);
-    return found == open_.end() ? nullptr : found->second;
+    open_.Take(handle);
 }
 
 UsbStatus LibusbBackend::Read(Handle handle, void* buffer, std::uint32_t wanted,
                               std::uint32_t& read, std::uint32_t timeoutMs) {
     read = 0;
-    const std::shared_ptr<LibusbConnection> connection = FindOpen(handle);
+    const std::shared_ptr<LibusbConnection> connection = open_.Find(handle);
     if (!connection)
         return usb_status::kInvalidHandle;
     return connection->Read(buffer, wanted, read, timeoutMs);
@@ -223,7 +208,7 @@ UsbStatus LibusbBackend::Read(Handle handle, void* buffer, std::uint32_t wanted,
 UsbStatus LibusbBackend::Write(Handle handle, const void* buffer, std::uint32_t length,
                                std::uint32_t& written, std::uint32_t timeoutMs) {
     written = 0;
-    const std::shared_ptr<LibusbConnection> connection = FindOpen(handle);
+    const std::shared_ptr<LibusbConnection> connection = open_.Find(handle);
     if (!connection)
         return usb_status::kInvalidHandle;
     return connection->Write(buffer, length, written, timeoutMs);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/OpenHandles.h"
 #include "link/UsbBackend.h"
 #include "link/backends/UsbXpressIds.h"
 
@@ -82,14 +83,12 @@ private:
     void NoteRefusal(const UsbId& id, KnownDevice& known,
                      std::chrono::steady_clock::time_point now);
     void ReleaseListed();
-    std::shared_ptr<LibusbConnection> FindOpen(Handle handle);
 
     Options options_;
     libusb_context* context_ = nullptr;
+    OpenHandles<LibusbConnection> open_;
     std::mutex mutex_; // guards everything below; transfers run without it
     std::map<DeviceKey, KnownDevice> known_;
     std::vector<libusb_device*> listed_; // referenced, in the order of the last list
-    std::map<Handle, std::shared_ptr<LibusbConnection>> open_;
-    Handle nextHandle_ = 1;
     std::optional<std::string> accessProblem_;
 };

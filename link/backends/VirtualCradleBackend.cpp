@@ -111,36 +111,20 @@ UsbStatus VirtualCradleBackend::Open(std::uint32_t index, Handle& handle) {
         VirtualCradleConnection::Open(socketPath, kOpenTimeoutMs, status);
     if (!connection)
         return status == usb_status::kSuccess ? usb_status::kDeviceNotFound : status;
-    std::lock_guard lock(mutex_);
-    handle = nextHandle_++;
-    open_.emplace(handle, std::move(connection));
+    handle = open_.Add(std::move(connection));
     return usb_status::kSuccess;
 }
 
 void VirtualCradleBackend::Close(Handle handle) {
-    std::shared_ptr<VirtualCradleConnection> connection;
-    {
-        std::lock_guard lock(mutex_);
-        const auto found = open_.find(handle);
-        if (found == open_.end())
-            return;
-        connection = std::move(found->second);
-        open_.erase(found);
-    }
     // A transfer still running on another thread ends now and lets go of the connection.
-    connection->Shutdown();
-}
-
-std::shared_ptr<VirtualCradleConnection> VirtualCradleBackend::FindOpen(Handle handle) {
-    std::lock_guard lock(mutex_);
-    const auto found = open_.find(handle);
-    return found == open_.end() ? nullptr : found->second;
+    if (const std::shared_ptr<VirtualCradleConnection> connection = open_.Take(handle))
+        connection->Shutdown();
 }
 
 UsbStatus VirtualCradleBackend::Read(Handle handle, void* buffer, std::uint32_t wanted,
                                      std::uint32_t& read, std::uint32_t timeoutMs) {
     read = 0;
-    const std::shared_ptr<VirtualCradleConnection> connection = FindOpen(handle);
+    const std::shared_ptr<VirtualCradleConnection> connection = open_.Find(handle);
     if (!connection)
         return usb_status::kInvalidHandle;
     return connection->Read(buffer, wanted, read, timeoutMs);
@@ -149,7 +133,7 @@ UsbStatus VirtualCradleBackend::Read(Handle handle, void* buffer, std::uint32_t 
 UsbStatus VirtualCradleBackend::Write(Handle handle, const void* buffer, std::uint32_t length,
                                       std::uint32_t& written, std::uint32_t timeoutMs) {
     written = 0;
-    const std::shared_ptr<VirtualCradleConnection> connection = FindOpen(handle);
+    const std::shared_ptr<VirtualCradleConnection> connection = open_.Find(handle);
     if (!connection)
         return usb_status::kInvalidHandle;
     return connection->Write(buffer, length, written, timeoutMs);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/OpenHandles.h"
 #include "link/UsbBackend.h"
 #include "link/backends/VirtualCradleAnnouncement.h"
 
@@ -41,15 +42,13 @@ public:
 private:
     // Re-reads the announcements when the folder changed since the last read.
     void Refresh();
-    std::shared_ptr<VirtualCradleConnection> FindOpen(Handle handle);
 
     const std::filesystem::path folder_;
+    OpenHandles<VirtualCradleConnection> open_;
     std::mutex mutex_; // guards everything below; transfers run without it
     std::vector<VirtualCradleAnnouncement> announced_; // sorted by file name
     std::optional<timespec> readAt_;                   // folder change time of that read
     std::vector<VirtualCradleAnnouncement> listed_;
-    std::map<Handle, std::shared_ptr<VirtualCradleConnection>> open_;
-    Handle nextHandle_ = 1;
     std::string reportedProblem_;
     std::optional<std::string> pendingProblem_;
 };

@@ -52,25 +52,14 @@ UsbStatus InProcessCradleBackend::Open(std::uint32_t index, Handle& handle) {
     session->slot = listed_[index];
     session->cradle = slot.cradle;
     session->generation = slot.cradle->plugGeneration();
-    handle = nextHandle_++;
-    sessions_[handle] = std::move(session);
+    handle = sessions_.Add(std::move(session));
     return usb_status::kSuccess;
 }
 
 void InProcessCradleBackend::Close(Handle handle) {
     std::lock_guard lock(mutex_);
-    const auto found = sessions_.find(handle);
-    if (found == sessions_.end())
-        return;
-    slots_[found->second->slot].open = false;
-    sessions_.erase(found);
-}
-
-std::shared_ptr<InProcessCradleBackend::Session>
-InProcessCradleBackend::FindSession(Handle handle) const {
-    std::lock_guard lock(mutex_);
-    const auto found = sessions_.find(handle);
-    return found == sessions_.end() ? nullptr : found->second;
+    if (const std::shared_ptr<Session> session = sessions_.Take(handle))
+        slots_[session->slot].open = false;
 }
 
 bool InProcessCradleBackend::Vanished(const Session& session) {
@@ -80,7 +69,7 @@ bool InProcessCradleBackend::Vanished(const Session& session) {
 UsbStatus InProcessCradleBackend::Read(Handle handle, void* buffer, std::uint32_t wanted,
                                        std::uint32_t& read, std::uint32_t timeoutMs) {
     read = 0;
-    const std::shared_ptr<Session> session = FindSession(handle);
+    const std::shared_ptr<Session> session = sessions_.Find(handle);
     if (!session)
         return usb_status::kInvalidHandle;
     std::lock_guard lock(session->mutex);
@@ -117,7 +106,7 @@ UsbStatus InProcessCradleBackend::Read(Handle handle, void* buffer, std::uint32_
 UsbStatus InProcessCradleBackend::Write(Handle handle, const void* buffer, std::uint32_t length,
                                         std::uint32_t& written, std::uint32_t /*timeoutMs*/) {
     written = 0;
-    const std::shared_ptr<Session> session = FindSession(handle);
+    const std::shared_ptr<Session> session = sessions_.Find(handle);
     if (!session)
         return usb_status::kInvalidHandle;
     std::lock_guard lock(session->mutex);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/C8051f320Usb.h"
+#include "link/OpenHandles.h"
 #include "link/UsbBackend.h"
 #include "link/UsbDeviceLayer.h"
 #include "link/sim/CradleSimulator.h"
@@ -59,15 +60,13 @@ private:
         std::optional<PendingReply> pending;
     };
 
-    std::shared_ptr<Session> FindSession(Handle handle) const;
     static bool Vanished(const Session& session);
 
     std::shared_ptr<LinkClock> clock_;
-    mutable std::mutex mutex_; // guards slots_, listed_, sessions_, nextHandle_
+    mutable std::mutex mutex_; // guards slots_ and listed_
     std::vector<Slot> slots_;
     std::vector<std::size_t> listed_; // slot of each device in the last ListDevices
-    std::map<Handle, std::shared_ptr<Session>> sessions_;
-    Handle nextHandle_ = 1;
+    OpenHandles<Session> sessions_;
 };
 
 // A USB layer whose only devices are the given backend's cradles.

@@ -45,6 +45,11 @@ public:
         if (context_.stopRequested.load()) {
             return outcome_;
         }
+        // The repaired pager holds the file's numbers, not the pages': there is nothing to
+        // advance, and the General page keeps what it shows and what was typed.
+        if (repair) {
+            return outcome_;
+        }
         AdvanceSerialNumber();
         busy_.Release();
         host_.IncrementCapcodes();

@@ -225,7 +225,10 @@ TEST(Write, RepairSendsThePreparedImageUnchanged) {
 
     rig.Write();
 
-    EXPECT_EQ(rig.host.Outline(), WriteSuccess(136));
+    // Nothing advances after it: the pager holds the file's numbers, not the pages'.
+    auto success = WriteSuccess(136);
+    success.pop_back();
+    EXPECT_EQ(rig.host.Outline(), success);
     EXPECT_EQ(rig.context.image, prepared);
     EXPECT_TRUE(rig.PagerHolds(0, 256, prepared));
     EXPECT_TRUE(rig.PagerHolds(256, 288, rig.before));

@@ -259,7 +259,7 @@ TEST_F(RepairInMainWindowTest, PagerEndsUpHoldingDefaultSavWithTheChosenIdentity
     std::copy(kIdentityV2.begin(), kIdentityV2.end(), expected.begin());
     EXPECT_EQ(cradle->Memory(), expected) << "the file as it is; serial block left alone";
     EXPECT_TRUE(messages.shown().empty()) << "no identity question, no capcode check";
-    EXPECT_EQ(capcode->text(), QStringLiteral("108")) << "the increment ran after the write";
+    EXPECT_EQ(capcode->text(), QStringLiteral("100")) << "no increment after a repair";
 }
 
 TEST_F(RepairInMainWindowTest, ARepairClickedWhileTheWriteRunsIsRefused) {

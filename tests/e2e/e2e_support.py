@@ -314,6 +314,21 @@ class Program:
                        check=True)
         wait_until(lambda: text_of(combo) == item, 5, f"the combo to show {item!r}")
 
+    def pick(self, combo, item):
+        """Picks an item of a combo box as an assistive tool does: a click opens its list, and
+        a click at the centre of the item's reported place takes it."""
+        listing = first_child(combo, "list")
+        click_centre(combo)
+        wait_until(lambda: is_showing(listing), 5, "the combo's list to open")
+        if listing.name != combo.name:
+            raise E2eFailure(f"the open list is named {listing.name!r}, not {combo.name!r}")
+        items = [listing.getChildAtIndex(i) for i in range(listing.childCount)]
+        wanted = [node for node in items if node.name == item]
+        if not wanted:
+            raise E2eFailure(f"{item!r} is not among the items {[n.name for n in items]}")
+        click_centre(wanted[0])
+        wait_until(lambda: text_of(combo) == item, 5, f"the combo to show {item!r}")
+
     # ---- message boxes ------------------------------------------------------------------------
 
     def alerts(self):
@@ -392,6 +407,10 @@ class Program:
 
 def is_showing(node):
     return node.getState().contains(pyatspi.STATE_SHOWING)
+
+
+def is_focusable(node):
+    return node.getState().contains(pyatspi.STATE_FOCUSABLE)
 
 
 def is_enabled(node):

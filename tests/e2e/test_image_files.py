@@ -64,15 +64,27 @@ class ImageFiles(e2e.ProgramTestCase):
         self.assertIn("WRITE OK !", program.run_transfer("Write"))
         self.assert_pager_holds(e2e.decode(to_load), "v2")
 
+    def assert_named_for_a_screen_reader(self, dialog):
+        """Every drop-down list is named by its label, and no control one can reach is
+        nameless."""
+        nodes = list(e2e.descendants(dialog))
+        lists = sorted(node.name for node in nodes if node.getRoleName() == "combo box")
+        self.assertEqual(lists, ["Files of type:", "Look in:"])
+        unnamed = [node.getRoleName() for node in nodes
+                   if e2e.is_showing(node) and e2e.is_focusable(node) and not node.name]
+        self.assertEqual(unnamed, [])
+
     def test_cancelled_dialogs_change_nothing(self):
         self.put_pager_in_cradle(self.load_settings(SAMPLE), "v2")
         program = self.start_program()
         program.press("Save")
         dialog = program.dialog("Save As")
+        self.assert_named_for_a_screen_reader(dialog)
         program.press("Cancel", root=dialog)
         e2e.wait_until(lambda: not e2e.is_showing(dialog), 5, "the dialog to close")
         program.press("Load")
         dialog = program.dialog("Open")
+        self.assert_named_for_a_screen_reader(dialog)
         program.press("Cancel", root=dialog)
         e2e.wait_until(lambda: not e2e.is_showing(dialog), 5, "the dialog to close")
         self.assertEqual(sorted(os.listdir(self.workspace.work)), [])

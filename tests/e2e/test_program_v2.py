@@ -82,8 +82,9 @@ class ProgramV2Pager(e2e.ProgramTestCase):
         e2e.wait_until(lambda: e2e.is_enabled(serial), 5, "the serial number to be editable")
         program.type_text("S/N", "BENCH-0099")
         e2e.press(program.find("check box", "INC"))
+        # Picked where the narrow pop-up's item says it is.
         step = program.find("combo box", description="Auto Increment, capcode 3")
-        program.choose(step, "+1")
+        program.pick(step, "+1")
 
         expected = e2e.decode(self.cradle.memory_path)
         expected["autoIncrementStep"][2] = 3
@@ -100,6 +101,26 @@ class ProgramV2Pager(e2e.ProgramTestCase):
         expected["capcodes"][:3] = [1200016, 1200024, 1200025]
         expected["serialNumber"] = "BENCH-0100"
         self.assert_pager_holds(expected, "v2")
+
+        # A repair sends default.sav; what the page shows and what was typed stay, and no
+        # number advances, although INC was ticked at the last write.
+        e2e.press(program.find("check box", "INC"))
+        program.type_text("Capcode 1", "1200800")
+        program.type_text("Startup text", "UNSAVED2")
+        shown = {name: e2e.text_of(program.text_field(name))
+                 for name in ("Capcode 1", "Capcode 2", "Capcode 3", "Startup text", "S/N")}
+        repaired = dict(self.load_settings(SAMPLE), startupText="FROM DEFAULT")
+        default_sav = e2e.encode(repaired, os.path.join(self.workspace.work, "default.sav"), "v2")
+        program.press("Repair Pager")
+        dialog = program.dialog("Pager Programmer")
+        program.press("V2 Pager", root=dialog)
+        program.press("Exit", root=dialog)
+        wanted = e2e.read_bytes(default_sav)
+        e2e.wait_until(lambda: self.cradle.memory()[:256] == wanted[:256], 30,
+                       "the pager to hold default.sav")
+        e2e.wait_until(lambda: e2e.is_enabled(program.button("Save")), 10, "the repair to end")
+        self.assertEqual(program.alerts(), [])
+        self.assertEqual({name: e2e.text_of(program.text_field(name)) for name in shown}, shown)
 
 
 if __name__ == "__main__":

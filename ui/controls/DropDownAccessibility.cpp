@@ -4,15 +4,69 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QComboBox>
+#include <QEvent>
+#include <QFormLayout>
+#include <QGridLayout>
 #include <QLabel>
 
 namespace {
 
+bool Holds(QLayoutItem* item, const QWidget* widget) {
+    if (item->widget() == widget) {
+        return true;
+    }
+    if (QLayout* inner = item->layout()) {
+        for (int i = 0; i < inner->count(); ++i) {
+            if (Holds(inner->itemAt(i), widget)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The label just left of the list in a grid, or beside it in a form: where dialogs that give
+// their labels no buddy put them (Qt's file dialogs, for "Look in:" and "Files of type:"). The
+// list may sit in a row of other controls inside its cell.
+QString LabelBeside(QLayout* layout, const QWidget* list) {
+    if (auto* form = qobject_cast<QFormLayout*>(layout)) {
+        if (const auto* label =
+                qobject_cast<const QLabel*>(form->labelForField(const_cast<QWidget*>(list)))) {
+            return label->text();
+        }
+    }
+    auto* grid = qobject_cast<QGridLayout*>(layout);
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        if (grid != nullptr && Holds(item, list)) {
+            int row = 0;
+            int column = 0;
+            int rowSpan = 0;
+            int columnSpan = 0;
+            grid->getItemPosition(i, &row, &column, &rowSpan, &columnSpan);
+            const QLayoutItem* left = column > 0 ? grid->itemAtPosition(row, column - 1) : nullptr;
+            const auto* label =
+                left != nullptr ? qobject_cast<const QLabel*>(left->widget()) : nullptr;
+            return label != nullptr ? label->text() : QString();
+        }
+        if (QLayout* inner = item->layout()) {
+            if (QString text = LabelBeside(inner, list); !text.isEmpty()) {
+                return text;
+            }
+        }
+    }
+    return {};
+}
+
+// The list's label: the name set on it, else the label whose buddy it is, else its accessible
+// description (the lists of a grid are described by column and row), else the label beside it
+// in its layout. Empty when it has none.
 QString LabelOf(const QComboBox* list) {
     if (!list->accessibleName().isEmpty()) {
         return list->accessibleName();
     }
-    if (const QWidget* around = list->parentWidget()) {
+    const QWidget* around = list->parentWidget();
+    if (around != nullptr) {
         const auto labels = around->findChildren<const QLabel*>();
         for (const QLabel* label : labels) {
             if (label->buddy() == list) {
@@ -20,12 +74,38 @@ QString LabelOf(const QComboBox* list) {
             }
         }
     }
-    return list->accessibleDescription();
+    if (!list->accessibleDescription().isEmpty()) {
+        return list->accessibleDescription();
+    }
+    if (around != nullptr && around->layout() != nullptr) {
+        return LabelBeside(around->layout(), list);
+    }
+    return {};
 }
+
+// Names a list's pop-up of items after the list each time it opens, so the open pop-up is
+// announced by what it chooses, not as an unnamed list.
+class PopupNamer final : public QObject {
+public:
+    explicit PopupNamer(QComboBox* list) : QObject(list), list_(list) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched == list_->view()) {
+            if (QAccessibleInterface* list = QAccessible::queryAccessibleInterface(list_)) {
+                list_->view()->setAccessibleName(list->text(QAccessible::Name));
+            }
+        }
+        return false;
+    }
+
+private:
+    QComboBox* list_;
+};
 
 class DropDownAccessible final : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
     explicit DropDownAccessible(QComboBox* list) : QAccessibleWidget(list, QAccessible::ComboBox) {
+        list->view()->installEventFilter(new PopupNamer(list));
         // Screen readers hear a new choice as the list's text changing.
         QObject::connect(list, &QComboBox::currentTextChanged, list,
                          [list, previous = list->currentText()](const QString& now) mutable {
@@ -37,8 +117,15 @@ public:
 
     QString text(QAccessible::Text kind) const override {
         switch (kind) {
-        case QAccessible::Name:
-            return LabelOf(list());
+        case QAccessible::Name: {
+            // A list nobody labelled keeps the name Qt would give it: on Linux its current
+            // item, else the title of the group box around it.
+            QString name = LabelOf(list());
+            if (name.isEmpty()) {
+                name = list()->currentText();
+            }
+            return name.isEmpty() ? QAccessibleWidget::text(kind) : name;
+        }
         case QAccessible::Value:
             return list()->currentText();
         default:

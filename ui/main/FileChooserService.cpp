@@ -1,5 +1,8 @@
 #include "ui/main/FileChooserService.h"
 
+#include "ui/controls/FittedPopupItems.h"
+
+#include <QComboBox>
 #include <QFileDialog>
 
 std::optional<QString> QtFileChooserService::Choose(QWidget* owner,
@@ -12,6 +15,11 @@ std::optional<QString> QtFileChooserService::Choose(QWidget* owner,
     dialog.setDefaultSuffix(request.defaultSuffix);
     dialog.setDirectory(request.initialDirectory);
     dialog.selectFile(request.proposedName);
+    // "Look in:" and "Files of type:" report their items where they are, like the program's
+    // own lists.
+    for (QComboBox* list : dialog.findChildren<QComboBox*>()) {
+        FitPopupItemsToList(list);
+    }
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }

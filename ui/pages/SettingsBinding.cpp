@@ -1,6 +1,7 @@
 #include "ui/pages/SettingsBinding.h"
 
 #include "ui/controls/DropDownAccessibility.h"
+#include "ui/controls/FittedPopupItems.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -139,6 +140,7 @@ QComboBox* CreateComboBox(QWidget* parent, int id, const QStringList& items) {
     InstallDropDownAccessibility();
     auto* combo = new QComboBox(parent);
     SetControlId(combo, id);
+    FitPopupItemsToList(combo);
     combo->addItems(items);
     combo->setCurrentIndex(-1);
     return combo;

@@ -6,12 +6,17 @@
 #include "ui/controls/ControlId.h"
 #include "ui/controls/HoverButton.h"
 #include "ui/controls/SettingsTabControl.h"
+#include "ui/pages/ChangeSerialPasswordDialog.h"
 #include "ui/pages/GeneralPage.h"
+#include "ui/pages/RepairPagerDialog.h"
 #include "ui/pages/ToneSettingsPage.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -105,6 +110,110 @@ TEST(WriteCommand, TheModeSwitchKeepsWhatWasTypedOnThePages) {
             }
         }
     }
+}
+
+// Acts on the next modal dialog from inside its own event loop, as a person would.
+template <class Dialog> void WhenOpen(std::function<void(Dialog&)> act) {
+    QTimer::singleShot(0, [act] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        act(*dialog);
+    });
+}
+
+void Click(QWidget* root, int id) {
+    QTest::mouseClick(FindControl<QAbstractButton>(root, id), Qt::LeftButton);
+}
+
+// The General page of a window whose tabs and serial number are unlocked, as a technician
+// unlocks them.
+struct UnlockedGeneralPage {
+    explicit UnlockedGeneralPage(MainWindowRig& rig) : rig(rig), window(rig.Start()) {
+        window.readClicked();
+        EXPECT_TRUE(rig.WaitForTransfer());
+        QTest::keyClicks(Edit(CInputCapcode::kPasswordEdit), QStringLiteral("techmod417"));
+        Click(&page, CInputCapcode::kOkButton);
+        EXPECT_TRUE(rig.WaitUntil([&] { return window.tabControl().tabCount() > 1; }));
+        WhenOpen<CChangeSNPassword>([](CChangeSNPassword& dialog) {
+            QTest::keyClicks(FindControl<QLineEdit>(&dialog, CChangeSNPassword::kCodeEdit),
+                             QStringLiteral("techmod952"));
+            Click(&dialog, CChangeSNPassword::kOkButton);
+        });
+        Click(&page, CInputCapcode::kChangeSerialButton);
+        EXPECT_TRUE(Edit(CInputCapcode::kSerialEdit)->isEnabled());
+    }
+
+    QLineEdit* Edit(int id) const { return FindControl<QLineEdit>(&page, id); }
+    QCheckBox* Box(int id) const { return FindControl<QCheckBox>(&page, id); }
+    void Type(int id, const QString& text) const {
+        Edit(id)->selectAll();
+        QTest::keyClicks(Edit(id), text);
+    }
+    // What the technician sees and has typed, in the order of the page.
+    std::vector<std::string> Shown() const {
+        std::vector<std::string> shown;
+        for (std::size_t row = 0; row < PagerSettings::kCapcodes; ++row) {
+            shown.push_back(Edit(CInputCapcode::kCapcodeEdits[row])->text().toStdString());
+        }
+        shown.push_back(Edit(CInputCapcode::kStartupTextEdit)->text().toStdString());
+        shown.push_back(Edit(CInputCapcode::kSerialEdit)->text().toStdString());
+        return shown;
+    }
+
+    MainWindowRig& rig;
+    CTarnwick4730NewDlg& window;
+    CInputCapcode& page = window.pages().general();
+};
+
+// A repair sends "default.sav" and nothing of the pages: the General page keeps what it shows
+// and what was typed since the last write, and neither the serial number nor a capcode
+// advances, whatever INC and the Auto Increment lists say.
+TEST(RepairCommand, LeavesTheGeneralPageAsItWas) {
+    MainWindowRig rig;
+    auto cradle = rig.PlugCradle(MakeFactoryPager(FactoryPager::V2));
+    UnlockedGeneralPage general(rig);
+    if (::testing::Test::HasFatalFailure()) {
+        return;
+    }
+    CTarnwick4730NewDlg& window = general.window;
+
+    // An ordinary write first: the numbers advance, and the last INC state is left ticked.
+    general.Box(CInputCapcode::kEnableBoxes[0])->setChecked(true);
+    FindControl<QComboBox>(&general.page, CInputCapcode::kStepLists[0])->setCurrentIndex(1);
+    general.Type(CInputCapcode::kCapcodeEdits[0], QStringLiteral("1200000"));
+    general.Type(CInputCapcode::kSerialEdit, QStringLiteral("SN0001"));
+    general.Box(CInputCapcode::kSerialIncrementBox)->setChecked(true);
+    window.writeClicked();
+    ASSERT_TRUE(rig.WaitForTransfer());
+    ASSERT_EQ(general.Edit(CInputCapcode::kCapcodeEdits[0])->text(), QStringLiteral("1200008"));
+    ASSERT_EQ(general.Edit(CInputCapcode::kSerialEdit)->text().trimmed(), "SN0002");
+
+    // Typed, never written.
+    general.Box(CInputCapcode::kSerialIncrementBox)->setChecked(false);
+    general.Type(CInputCapcode::kCapcodeEdits[0], QStringLiteral("1200800"));
+    general.Type(CInputCapcode::kStartupTextEdit, QStringLiteral("UNSAVED2"));
+    const std::vector<std::string> typed = general.Shown();
+
+    PagerImage file = MakeFactoryPager(FactoryPager::V1);
+    WriteFileBytes(rig.Path("default.sav"), file.data(), file.size());
+    WhenOpen<CRepairPager>([](CRepairPager& dialog) {
+        Click(&dialog, CRepairPager::kV2Button);
+        Click(&dialog, CRepairPager::kExitButton);
+    });
+    Click(&general.page, CInputCapcode::kRepairButton);
+    // The window's timer starts the repair write once the dialog has asked for it.
+    ASSERT_TRUE(rig.WaitUntil([&] {
+        return rig.context.state.repairWriteRequest.load() == kRepairIdle &&
+               !window.isTransferRunning();
+    }));
+
+    std::copy(kIdentityV2.begin(), kIdentityV2.end(), file.begin());
+    const PagerImage memory = cradle->Memory();
+    EXPECT_TRUE(std::equal(file.begin(), file.begin() + 256, memory.begin()))
+        << "the pager holds default.sav";
+    EXPECT_TRUE(rig.messages.shown.empty());
+    EXPECT_EQ(general.Shown(), typed);
+    EXPECT_FALSE(general.Box(CInputCapcode::kSerialIncrementBox)->isChecked());
 }
 
 // A write that waits on its V1-pager question keeps a worker running as long as needed.

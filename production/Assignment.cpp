@@ -3,16 +3,28 @@
 #include "image/SettingsJson.h"
 #include "production/Sha256.h"
 
-PagerSettings ApplyAssignment(const PagerSettings& templateSettings, const Assignment& assignment) {
+CapcodeRows TemplateRows(const PagerSettings& templateSettings) {
+    CapcodeRows rows{};
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        rows[row] = templateSettings.capcodeEnabled[row] ? CapcodeRowKind::Shared
+                                                         : CapcodeRowKind::Disabled;
+    }
+    return rows;
+}
+
+PagerSettings ApplyAssignment(const PagerSettings& templateSettings, const CapcodeRows& rows,
+                              const Assignment& assignment) {
     PagerSettings settings = templateSettings;
     if (assignment.serialNumber) {
         settings.serialNumber = *assignment.serialNumber;
     }
-    for (std::size_t row = 0; row < assignment.capcodes.size(); ++row) {
-        if (assignment.capcodes[row]) {
-            settings.capcodes[row] = *assignment.capcodes[row];
-            settings.capcodeEnabled[row] = 1;
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        if (rows[row] != CapcodeRowKind::Individual) {
+            continue;
         }
+        const std::optional<std::uint32_t>& capcode = assignment.capcodes[row];
+        settings.capcodes[row] = capcode.value_or(0);
+        settings.capcodeEnabled[row] = capcode ? 1 : 0;
     }
     return settings;
 }

@@ -222,6 +222,13 @@ AssignmentList ReadAssignmentList(std::string_view text) {
         return list;
     }
 
+    for (const Column& column : columns) {
+        if (column.capcodeRow) {
+            list.capcodeColumns[*column.capcodeRow] = true;
+        } else {
+            list.serialColumn = true;
+        }
+    }
     ListChecker checker(std::move(columns));
     for (auto record = records.begin() + 1; record != records.end(); ++record) {
         if (record->blank) {

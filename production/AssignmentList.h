@@ -2,6 +2,7 @@
 
 #include "production/Assignment.h"
 
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -10,9 +11,13 @@
 
 // The assignments of a CSV list, one row per pager in order, or why the list is refused.
 // The header row names the columns the list has, out of "serial" and "capcode1" .. "capcode8",
-// in any order. An empty cell keeps the template's value.
+// in any order. An empty capcode cell leaves that row off on that pager; an empty serial cell
+// keeps the template's serial number.
 struct AssignmentList {
     std::vector<Assignment> assignments;
+    // The columns the header names.
+    bool serialColumn = false;
+    std::array<bool, PagerSettings::kCapcodes> capcodeColumns{};
     std::vector<std::size_t> lines; // the line of the file each assignment came from
     // One text per bad line, "line N: ..." (at most kMaxReportedLines, then how many more);
     // when there is any, the list is refused as a whole and `assignments` is empty.

@@ -2,10 +2,15 @@
 
 #include "programming/transfer/BlockRegions.h"
 
+BatchTemplate TemplateOf(PagerSettings settings, std::optional<Generation> mode) {
+    const CapcodeRows rows = TemplateRows(settings);
+    return {std::move(settings), mode, rows};
+}
+
 PagerImage PagerImageFor(const BatchTemplate& batchTemplate, const Assignment& assignment,
                          Generation mode, const std::optional<LocalDateTime>& now,
                          PagerSettings* encodedSettings) {
-    PagerSettings settings = ApplyAssignment(batchTemplate.settings, assignment);
+    PagerSettings settings = ApplyAssignment(batchTemplate.settings, batchTemplate.rows, assignment);
     PagerImage encoded{};
     EncodeImage(settings, mode, now, encoded);
     PagerImage image{};

@@ -14,7 +14,12 @@ struct BatchTemplate {
     // The generation it is for; nothing when a settings file names none, and then every pager
     // is programmed in its own generation.
     std::optional<Generation> mode;
+    // How each capcode row is numbered.
+    CapcodeRows rows{};
 };
+
+// The template of a settings file alone: its enabled rows shared.
+BatchTemplate TemplateOf(PagerSettings settings, std::optional<Generation> mode);
 
 // The image a pager of this generation receives: the template with the assignment's numbers,
 // encoded as the window encodes the pages, stamped with the time given. What a write never

@@ -24,7 +24,7 @@ constexpr const char* kInUseText = "is recording another batch (only one program
 
 } // namespace
 
-JournalFileLock::JournalFileLock(const std::string& path) {
+JournalFileLock::JournalFileLock(const std::string& path) : path_(path) {
     std::lock_guard lock(heldFilesMutex);
     struct stat status {};
     if (stat(path.c_str(), &status) == 0 && heldFiles.contains({status.st_dev, status.st_ino})) {
@@ -45,6 +45,12 @@ JournalFileLock::JournalFileLock(const std::string& path) {
     device_ = status.st_dev;
     inode_ = status.st_ino;
     heldFiles.insert({device_, inode_});
+}
+
+bool JournalFileLock::StillNamesTheFile() const {
+    struct stat status {};
+    return stat(path_.c_str(), &status) == 0 && status.st_dev == device_ &&
+           status.st_ino == inode_;
 }
 
 JournalFileLock::~JournalFileLock() {

@@ -12,10 +12,14 @@ class JournalFileLock {
 public:
     explicit JournalFileLock(const std::string& path);
     ~JournalFileLock();
+
+    // Whether the path still names the file held: false once it was deleted or replaced.
+    bool StillNamesTheFile() const;
     JournalFileLock(const JournalFileLock&) = delete;
     JournalFileLock& operator=(const JournalFileLock&) = delete;
 
 private:
+    std::string path_;
     int descriptor_ = -1;
     dev_t device_ = 0;
     ino_t inode_ = 0;

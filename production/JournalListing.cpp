@@ -17,22 +17,26 @@ std::size_t DisplayWidth(const std::string& text) {
         text.begin(), text.end(), [](unsigned char c) { return (c & 0xC0) != 0x80; }));
 }
 
-constexpr std::size_t kTableColumns = 9;
+constexpr std::size_t kTableColumns = 12;
 using TableRow = std::array<std::string, kTableColumns>;
 
-const TableRow kTableHeader = {"time",   "batch",    "pager",   "cradle", "gen",
-                               "serial", "capcodes", "outcome", "reason"};
+// The journal's columns first, as scripts know them; then the ledger's.
+const TableRow kTableHeader = {"time",   "batch",  "pager", "cradle", "gen",   "serial",
+                               "capcodes", "outcome", "reason", "order", "state", "station"};
 
-TableRow TableRowOf(const JournalEntry& entry) {
+TableRow TableRowOf(const LedgerEntry& entry) {
     return {LocalTimeText(entry.time),
-            std::to_string(entry.batch),
-            std::to_string(entry.assignment + 1),
+            std::to_string(entry.order),
+            std::to_string(entry.position + 1),
             entry.cradle,
             entry.generation,
             entry.serialNumber,
             CapcodesText(entry.capcodes),
-            std::string(OutcomeName(entry.outcome)),
-            entry.reason};
+            entry.outcome,
+            entry.reason,
+            entry.orderName,
+            StateName(entry.state),
+            entry.station};
 }
 
 } // namespace
@@ -52,17 +56,28 @@ std::string LocalTimeText(std::chrono::system_clock::time_point time) {
     return text;
 }
 
-void WriteJournalCsv(std::ostream& out, const std::vector<JournalEntry>& entries) {
-    out << "time,cradle,generation,serial,capcodes,outcome,reason,sha256\r\n";
-    for (const JournalEntry& entry : entries) {
+std::string CapcodesText(const std::vector<std::uint32_t>& capcodes) {
+    std::string text;
+    for (const std::uint32_t capcode : capcodes) {
+        text += (text.empty() ? "" : " ") + std::to_string(capcode);
+    }
+    return text;
+}
+
+void WriteJournalCsv(std::ostream& out, const std::vector<LedgerEntry>& entries) {
+    out << "time,cradle,generation,serial,capcodes,outcome,reason,sha256,order,assignment,state,"
+           "station\r\n";
+    for (const LedgerEntry& entry : entries) {
         out << LocalTimeText(entry.time) << ',' << CsvCell(entry.cradle) << ','
             << CsvCell(entry.generation) << ',' << CsvCell(entry.serialNumber) << ','
-            << CapcodesText(entry.capcodes) << ',' << OutcomeName(entry.outcome) << ','
-            << CsvCell(entry.reason) << ',' << CsvCell(entry.imageSha256) << "\r\n";
+            << CapcodesText(entry.capcodes) << ',' << entry.outcome << ','
+            << CsvCell(entry.reason) << ',' << CsvCell(entry.imageSha256) << ','
+            << CsvCell(entry.orderName) << ',' << entry.position + 1 << ','
+            << StateName(entry.state) << ',' << CsvCell(entry.station) << "\r\n";
     }
 }
 
-void WriteJournalTable(std::ostream& out, const std::vector<JournalEntry>& entries) {
+void WriteJournalTable(std::ostream& out, const std::vector<LedgerEntry>& entries) {
     std::vector<TableRow> rows{kTableHeader};
     std::transform(entries.begin(), entries.end(), std::back_inserter(rows), TableRowOf);
     std::array<std::size_t, kTableColumns> widths{};

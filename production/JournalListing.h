@@ -1,6 +1,6 @@
 #pragma once
 
-#include "production/Journal.h"
+#include "production/ledger/Ledger.h"
 
 #include <chrono>
 #include <ostream>
@@ -10,11 +10,15 @@
 // ISO 8601 local time to the second with its offset from UTC, e.g. 2025-03-14T09:26:53+01:00.
 std::string LocalTimeText(std::chrono::system_clock::time_point time);
 
+// Capcodes separated by blanks, as the journal lists them.
+std::string CapcodesText(const std::vector<std::uint32_t>& capcodes);
+
 // The attempts as CSV for a spreadsheet (RFC 4180, lines end in CR LF): the header row
-// time,cradle,generation,serial,capcodes,outcome,reason,sha256 and one row per attempt, its
-// enabled capcodes separated by blanks.
-void WriteJournalCsv(std::ostream& out, const std::vector<JournalEntry>& entries);
+// time,cradle,generation,serial,capcodes,outcome,reason,sha256,order,assignment,state,station
+// and one row per attempt, its enabled capcodes separated by blanks. The state is the
+// assignment's now.
+void WriteJournalCsv(std::ostream& out, const std::vector<LedgerEntry>& entries);
 
 // The attempts as a table for people: one line each, columns aligned, the batch and the
 // assignment (numbered from 1) beside the pager's numbers; no image digest.
-void WriteJournalTable(std::ostream& out, const std::vector<JournalEntry>& entries);
+void WriteJournalTable(std::ostream& out, const std::vector<LedgerEntry>& entries);

@@ -1,0 +1,266 @@
+#include "production/PagerAttempt.h"
+
+#include "image/ImageMap.h"
+#include "production/PagerBackup.h"
+#include "programming/SerialNumber.h"
+#include "programming/transfer/PagerTransfer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// The blocks that carry a pager's numbers: the capcode entries (164..195, with the time
+// stamp after them) and the serial number (256..271).
+constexpr std::array<std::uint32_t, 3> kNumberBlocks = {160, 192, 256};
+constexpr std::uint32_t kSerialBlock = 256;
+// A write that broke off before this block sent none of the numbers.
+constexpr std::uint32_t kFirstNumberBlock = image_map::kCapcodeEntries / kBlockSize;
+
+bool SameBlock(const PagerImage& a, const PagerImage& b, std::uint32_t address) {
+    return std::equal(a.begin() + address, a.begin() + address + kBlockSize, b.begin() + address);
+}
+
+// A serial number that names no pager: blanks, zeros or erased bytes only.
+bool SerialBlank(const PagerImage& memory) {
+    return std::all_of(memory.begin() + kSerialBlock,
+                       memory.begin() + kSerialBlock + PagerSettings::kSerialNumberWidth,
+                       [](std::uint8_t byte) { return byte == ' ' || byte == 0 || byte == 0xFF; });
+}
+
+// The number blocks of NumberBlocksText back in an image (zero elsewhere).
+PagerImage NumberBlocksOf(const std::string& text) {
+    PagerImage memory{};
+    std::size_t digit = 0;
+    for (const std::uint32_t address : kNumberBlocks) {
+        for (std::uint32_t byte = 0; byte < kBlockSize && digit + 1 < text.size(); ++byte) {
+            memory[address + byte] =
+                static_cast<std::uint8_t>(std::stoul(text.substr(digit, 2), nullptr, 16));
+            digit += 2;
+        }
+    }
+    return memory;
+}
+
+std::string BlocksText(std::uint32_t written) {
+    return std::to_string(written) + " of " + std::to_string(WriteBlockCount(true)) +
+           " blocks written";
+}
+
+} // namespace
+
+std::string NumberBlocksText(const PagerImage& memory) {
+    std::string text;
+    for (const std::uint32_t address : kNumberBlocks) {
+        for (std::uint32_t byte = 0; byte < kBlockSize; ++byte) {
+            char digits[3];
+            std::snprintf(digits, sizeof digits, "%02x", memory[address + byte]);
+            text += digits;
+        }
+    }
+    return text;
+}
+
+struct PagerAttempt::Seen {
+    PagerImage memory{};
+};
+
+TransferControl PagerAttempt::Control() {
+    return {&site_.cradle().stopRequested(), [this] { site_.Block(); }, {}};
+}
+
+AttemptFacts PagerAttempt::Facts(Generation generation, const std::string& pagerBefore) const {
+    return {Site(), generation, CurrentLocalTime().value_or(LocalDateTime{}), pagerBefore};
+}
+
+AttemptResult PagerAttempt::Run(Generation generation) {
+    if (template_.mode && *template_.mode != generation) {
+        site_.Notice(std::string("a ") + GenerationName(generation) + " pager; the order is for " +
+                     GenerationName(*template_.mode) + " pagers: take it out");
+        return AttemptResult::WrongGeneration;
+    }
+    auto seen = std::make_unique<Seen>();
+    if (const std::optional<AttemptResult> end = ReadPager(*seen)) {
+        return *end;
+    }
+    if (const std::optional<AttemptResult> end = Recognise(*seen, generation)) {
+        return *end;
+    }
+    std::optional<Claim> claim;
+    try {
+        claim = ledger_.ClaimNext(order_.id, Facts(generation, NumberBlocksText(seen->memory)));
+    } catch (const LedgerRefusal& refusal) {
+        site_.Notice(refusal.what());
+        return AttemptResult::Refused;
+    }
+    if (!claim) {
+        return AttemptResult::NoneFree;
+    }
+    return Program(std::move(*claim), generation);
+}
+
+std::optional<AttemptResult> PagerAttempt::ReadPager(Seen& seen) {
+    CradleSite& cradle = site_.cradle();
+    if (options_.backupFolder) {
+        site_.Begin(SiteActivity::BackingUp, 2 * kReadPassBlocks);
+        const TransferOutcome read = ReadPagerMemory(cradle.link(), seen.memory, Control());
+        switch (read.result) {
+        case TransferResult::Done:
+            break;
+        case TransferResult::LinkFailed:
+            site_.Notice("no backup could be read: " + read.details);
+            cradle.Close();
+            return AttemptResult::CradleLost;
+        case TransferResult::Stopped:
+            return AttemptResult::Stopped;
+        default:
+            site_.Notice("no backup could be read: " + read.details);
+            return AttemptResult::Failed;
+        }
+        PagerSettings settings;
+        DecodeImage(seen.memory, *read.identity, settings);
+        const SavedBackup saved = SaveBackup(*options_.backupFolder, settings.serialNumber,
+                                             seen.memory);
+        if (!saved.path) {
+            // Every pager would fail the same way: the site stops, and nothing was claimed.
+            throw std::runtime_error("the backup could not be saved: " + saved.error +
+                                     "; choose another --backup-dir");
+        }
+        return std::nullopt;
+    }
+    site_.Begin(SiteActivity::Checking, static_cast<std::uint32_t>(kNumberBlocks.size()));
+    for (const std::uint32_t address : kNumberBlocks) {
+        if (cradle.stopRequested().load()) {
+            return AttemptResult::Stopped;
+        }
+        if (!cradle.link().ReadBlock(address)) {
+            cradle.Close();
+            return AttemptResult::CradleLost;
+        }
+        std::copy(cradle.link().ReplyData(), cradle.link().ReplyData() + kBlockSize,
+                  seen.memory.begin() + address);
+        site_.Block();
+    }
+    return std::nullopt;
+}
+
+std::optional<AttemptResult> PagerAttempt::Recognise(const Seen& seen, Generation generation) {
+    for (const HeldAssignment& held : ledger_.Held(order_.id)) {
+        const PagerImage image =
+            PagerImageFor(held.batchTemplate, held.numbers, held.generation, held.encodedAt);
+        const bool carriesNumbers =
+            SameBlock(seen.memory, image, kNumberBlocks[0]) ||
+            SameBlock(seen.memory, image, kNumberBlocks[1]) ||
+            (SameBlock(seen.memory, image, kSerialBlock) && !SerialBlank(image));
+        if (carriesNumbers) {
+            return Resolve(held, image, generation);
+        }
+        if (held.pagerBefore.empty()) {
+            continue;
+        }
+        // Known by the serial number it had before the write began.
+        const PagerImage before = NumberBlocksOf(held.pagerBefore);
+        if (SerialBlank(before) || !SameBlock(seen.memory, before, kSerialBlock)) {
+            continue;
+        }
+        if (NumberBlocksText(seen.memory) == held.pagerBefore) {
+            ledger_.ResolveFree(held.assignment, Site(),
+                                "its pager was seated again holding none of its numbers");
+            site_.Notice("assignment " + std::to_string(held.position + 1) +
+                         " was held for this pager, which holds none of its numbers: it is "
+                         "free again");
+            return std::nullopt;
+        }
+        // Its number blocks changed, but not into the image: part of a write reached it.
+        return Program(ledger_.Reclaim(held.assignment, Facts(generation, held.pagerBefore)),
+                       generation);
+    }
+    return std::nullopt;
+}
+
+AttemptResult PagerAttempt::Resolve(const HeldAssignment& held, const PagerImage& image,
+                                    Generation generation) {
+    CradleSite& cradle = site_.cradle();
+    site_.Begin(SiteActivity::Verifying, kReadPassBlocks);
+    auto memory = std::make_unique<PagerImage>();
+    const TransferOutcome compared =
+        ReadBackAndCompare(cradle.link(), image, true, *memory, Control());
+    switch (compared.result) {
+    case TransferResult::Done: {
+        ledger_.ResolveProgrammed(held.assignment, Site(),
+                                  "seated again, it holds exactly the image written to it");
+        const PagerSettings settings = ApplyAssignment(held.batchTemplate.settings,
+                                                       held.batchTemplate.rows, held.numbers);
+        site_.listener().PagerEnded({cradle.id(), held.orderName, held.position, "resolved",
+                                     "it holds exactly the image written to it", held.generation,
+                                     UnalignedSerialNumber(settings.serialNumber),
+                                     EnabledCapcodes(settings)});
+        return AttemptResult::Programmed;
+    }
+    case TransferResult::LinkFailed:
+        cradle.Close();
+        return AttemptResult::CradleLost;
+    case TransferResult::Stopped:
+        return AttemptResult::Stopped;
+    default:
+        break;
+    }
+    // It holds part of the image: the same numbers are written again.
+    return Program(ledger_.Reclaim(held.assignment, Facts(generation, held.pagerBefore)),
+                   generation);
+}
+
+AttemptResult PagerAttempt::Program(Claim claim, Generation generation) {
+    CradleSite& cradle = site_.cradle();
+    const PagerSettings settings =
+        ApplyAssignment(template_.settings, template_.rows, claim.numbers);
+    const std::vector<std::uint32_t> capcodes = EnabledCapcodes(settings);
+    site_.ShowPager(UnalignedSerialNumber(settings.serialNumber),
+                    capcodes.empty() ? std::nullopt : std::optional(capcodes.front()));
+    TransferOutcome outcome;
+    try {
+        site_.Begin(SiteActivity::Writing, WriteBlockCount(true));
+        outcome = IdentifyAndWrite(cradle.link(), claim.image, generation, true, Control());
+        if (outcome.ok() && options_.verify) {
+            const std::uint32_t written = outcome.blocksWritten;
+            site_.Begin(SiteActivity::Verifying, kReadPassBlocks);
+            auto memory = std::make_unique<PagerImage>();
+            outcome = ReadBackAndCompare(cradle.link(), claim.image, true, *memory, Control());
+            outcome.blocksWritten = written;
+        }
+    } catch (const std::exception& error) {
+        // How far the write got is unknown: the numbers stay with this pager.
+        ledger_.EndAttempt(claim, AttemptEnd::MayHoldNumbers,
+                           std::string("stopped by an error: ") + error.what());
+        throw;
+    }
+    const bool mayHold = outcome.result == TransferResult::ReadBackDiffers ||
+                         outcome.blocksWritten >= kFirstNumberBlock;
+    std::string reason;
+    AttemptEnd end = AttemptEnd::Programmed;
+    if (!outcome.ok()) {
+        reason = outcome.result == TransferResult::Stopped
+                     ? "stopped at once; " + BlocksText(outcome.blocksWritten)
+                     : outcome.details + " (" + BlocksText(outcome.blocksWritten) + ")";
+        end = mayHold ? AttemptEnd::MayHoldNumbers : AttemptEnd::FailedClean;
+    }
+    ledger_.EndAttempt(claim, end, reason);
+    const char* shown = end == AttemptEnd::Programmed    ? "programmed"
+                        : end == AttemptEnd::FailedClean ? "failed"
+                                                         : "held";
+    site_.listener().PagerEnded({cradle.id(), order_.name, claim.position, shown, reason,
+                                 generation, UnalignedSerialNumber(settings.serialNumber),
+                                 capcodes});
+    switch (outcome.result) {
+    case TransferResult::Done:
+        return AttemptResult::Programmed;
+    case TransferResult::LinkFailed:
+        cradle.Close();
+        return AttemptResult::CradleLost;
+    case TransferResult::Stopped:
+        return AttemptResult::Stopped;
+    default:
+        return AttemptResult::Failed;
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "production/BatchTemplate.h"
+#include "production/SiteContext.h"
+#include "production/ledger/Ledger.h"
+#include "programming/transfer/PagerTransfer.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+struct AttemptOptions {
+    bool verify = true;
+    std::optional<std::filesystem::path> backupFolder;
+    std::string station;
+};
+
+// How one attempt at the seated pager ended.
+enum class AttemptResult {
+    Programmed,      // written and checked, or found holding its held assignment exactly
+    Failed,          // try again: the ledger knows whether the pager may hold the numbers
+    CradleLost,      // the link failed; the cradle is being waited for
+    WrongGeneration, // the pager is not of the order's generation: take it out
+    Refused,         // the claimed assignment was refused for good; claim the next one
+    NoneFree,        // no assignment of the order is free
+    Stopped,         // the batch stops
+};
+
+// One attempt at the pager in a site's cradle, over the ledger:
+//  1. read what the pager holds (all of it when backups are kept, saved before anything is
+//     claimed; else the blocks that carry the numbers);
+//  2. a pager carrying a held assignment's numbers is that assignment's pager: holding exactly
+//     its image it is programmed; holding part of it, it is written again with the same
+//     numbers; a held assignment's pager found as it was before is free again;
+//  3. otherwise the next free assignment is claimed (durably, before the first block);
+//  4. the image is written and read back, and the attempt ended in the ledger.
+// Throws what the ledger or the disk throws; the caller stops the site with the reason.
+class PagerAttempt {
+public:
+    PagerAttempt(SiteContext& site, Ledger& ledger, const OrderInfo& order,
+                 const BatchTemplate& batchTemplate, const AttemptOptions& options)
+        : site_(site), ledger_(ledger), order_(order), template_(batchTemplate),
+          options_(options) {}
+
+    AttemptResult Run(Generation generation);
+
+private:
+    struct Seen;
+    std::optional<AttemptResult> ReadPager(Seen& seen);
+    std::optional<AttemptResult> Recognise(const Seen& seen, Generation generation);
+    AttemptResult Program(Claim claim, Generation generation);
+    AttemptResult Resolve(const HeldAssignment& held, const PagerImage& image,
+                          Generation generation);
+    TransferControl Control();
+    SiteName Site() const { return {options_.station, site_.cradle().id()}; }
+    AttemptFacts Facts(Generation generation, const std::string& pagerBefore) const;
+
+    SiteContext& site_;
+    Ledger& ledger_;
+    const OrderInfo& order_;
+    const BatchTemplate& template_;
+    const AttemptOptions& options_;
+};
+
+// The blocks that carry a pager's numbers (capcode entries, time stamp, serial number) as hex,
+// to know a pager again.
+std::string NumberBlocksText(const PagerImage& memory);

@@ -1,0 +1,247 @@
+#pragma once
+
+#include "image/ImageCodec.h"
+#include "production/Assignment.h"
+#include "production/BatchTemplate.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class SqlSession;
+class JournalFileLock;
+
+// Where each assignment stands. Only the ledger changes it, one guarded statement at a time.
+enum class AssignmentState {
+    Free,       // no pager has its numbers
+    Claimed,    // a site is programming a pager with it (its attempt was recorded first)
+    Programmed, // a pager holds it, checked
+    Held,       // its numbers may be in a pager: it goes to no other pager until resolved
+    Refused,    // it can never be programmed (a number is owned elsewhere)
+};
+const char* StateName(AssignmentState state);
+
+// The ledger cannot be used: the text says why and names it. A site stops; nothing it had
+// claimed goes back to the pool.
+struct LedgerError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A request the ledger turns down, with what differs or who owns what (an order that does not
+// match the stored one, a capcode owned elsewhere, a release of an assignment not held).
+struct LedgerRefusal : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A change the ledger would not make because the assignment was no longer where the caller
+// believed (a late site, a claim taken over): that site's fault, reported, never applied.
+struct LedgerConflict : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A production run: its template, how each capcode row is numbered, and its assignments in
+// order. An order is known by its name and this content, never by where it came from.
+struct OrderSpec {
+    std::string name;
+    BatchTemplate batchTemplate;
+    // "list" or "count": how the assignments were made.
+    std::string numbering;
+    std::vector<Assignment> assignments;
+    // The list line of each assignment, for messages (empty for a count).
+    std::vector<std::size_t> lines;
+    bool sharedOnly = false;
+};
+
+struct OrderInfo {
+    std::int64_t id = 0;
+    std::string name;
+    std::size_t assignments = 0;
+    bool created = false;      // stored now
+    std::size_t added = 0;     // assignments this opening appended (created: all of them)
+};
+
+// Where each assignment of an order stands.
+struct OrderCounts {
+    std::size_t total = 0;
+    std::size_t free = 0;
+    std::size_t claimed = 0;
+    std::size_t programmed = 0;
+    std::size_t held = 0;
+    std::size_t refused = 0;
+};
+
+// Who programs: the station (the PC) and its cradle.
+struct SiteName {
+    std::string station;
+    std::string cradle;
+};
+
+// An assignment handed to one site for one pager. The token fences it: a change made with an
+// old token (a claim since taken over) changes nothing.
+struct Claim {
+    std::int64_t order = 0;
+    std::int64_t assignment = 0; // the ledger's id
+    std::size_t position = 0;    // in its order, from 0
+    std::int64_t attempt = 0;
+    std::int64_t token = 0;
+    Assignment numbers;
+    // The image's time stamp: with the order's template it makes the image again exactly.
+    LocalDateTime encodedAt;
+    // What the pager is to hold: the order's template with these numbers, in the generation
+    // the claim was made for. Zero where a write sends nothing.
+    PagerImage image{};
+};
+
+// What a site knows when it claims, recorded with the attempt before the first block.
+struct AttemptFacts {
+    SiteName site;
+    Generation generation = Generation::V2;
+    LocalDateTime encodedAt;
+    // The pager's number blocks as read before the write (hex), to know it again.
+    std::string pagerBefore;
+};
+
+// How an attempt ended.
+enum class AttemptEnd {
+    Programmed,     // written and checked
+    FailedClean,    // nothing holding its numbers reached the pager: free again
+    MayHoldNumbers, // the pager may hold part of them: held
+};
+
+// A held assignment, with what is needed to recognise its pager and write it again.
+struct HeldAssignment {
+    std::int64_t order = 0;
+    std::string orderName;
+    std::int64_t assignment = 0;
+    std::size_t position = 0;
+    Assignment numbers;
+    BatchTemplate batchTemplate;
+    // Of its last attempt:
+    Generation generation = Generation::V2;
+    LocalDateTime encodedAt;
+    std::string pagerBefore;
+    std::string station;
+    std::string cradle;
+    std::string reason;
+};
+
+// Attempts as the journal listing shows them.
+struct LedgerEntry {
+    std::int64_t attempt = 0;
+    std::int64_t order = 0;
+    std::string orderName;
+    std::size_t position = 0; // assignment, from 0
+    std::chrono::system_clock::time_point time;
+    std::string station;
+    std::string cradle;
+    std::string generation;   // "V1" or "V2"
+    std::string serialNumber; // UTF-8, without the aligning blanks
+    std::vector<std::uint32_t> capcodes;
+    std::string outcome; // started, programmed, failed, interrupted, resolved, released
+    std::string reason;
+    std::string imageSha256;
+    AssignmentState state = AssignmentState::Free; // of the assignment now
+};
+
+struct LedgerFilter {
+    std::optional<std::string> order;
+    std::optional<std::string> serialNumber; // UTF-8; leading blanks do not count
+    std::optional<std::uint32_t> capcode;
+};
+
+// The one owner of every number a batch hands out. Every change is one transaction whose
+// statements are guarded by the state they expect; the database refuses an individual capcode
+// to a second owner (across every order, rerun and station) and a shared capcode to an
+// individual owner. Safe to call from several threads: they share one connection in turn.
+class Ledger {
+public:
+    using Clock = std::function<std::chrono::system_clock::time_point()>;
+    static constexpr std::int64_t kSchemaVersion = 2;
+
+    // Opens the ledger to record in, creating it when missing and bringing an older journal up
+    // to date. While one program records in a ledger file, another cannot open it to record;
+    // claims a program left behind are held now (HeldAtOpen).
+    static std::unique_ptr<Ledger> OpenForRecording(const std::string& where,
+                                                    Clock clock = std::chrono::system_clock::now);
+    // Opens an existing ledger to list it, changing nothing and creating nothing.
+    static std::unique_ptr<Ledger> OpenForReading(const std::string& where);
+    // Over a database the caller opened (tests of several writers): no file lock.
+    Ledger(std::unique_ptr<SqlSession> session, std::string name, Clock clock, bool recording);
+    ~Ledger();
+
+    const std::string& id() const { return id_; }
+    const std::string& name() const { return name_; }
+    // Claims found left behind when this program opened the ledger, now held.
+    std::size_t HeldAtOpen() const { return heldAtOpen_; }
+
+    // Stops with LedgerError when the ledger is no longer the one opened (its file deleted or
+    // replaced, another ledger in its place).
+    void CheckItself();
+
+    // Stores the order, or resumes it, appending assignments a longer list or count brings.
+    // A different template, numbering or changed assignments under the same name, duplicate
+    // numbers, or capcodes another order owns are refused with what differs.
+    OrderInfo OpenOrder(const OrderSpec& spec);
+    std::optional<OrderInfo> FindOrder(const std::string& name);
+    OrderCounts Counts(std::int64_t order);
+
+    // Claims the next free assignment of the order for this site; the attempt is recorded
+    // (durably) before this returns, and each individual capcode is owned from now on.
+    // Nothing when no assignment is free. A capcode owned elsewhere refuses the assignment for
+    // good (LedgerRefusal naming the owner) and the caller may claim again.
+    std::optional<Claim> ClaimNext(std::int64_t order, const AttemptFacts& facts);
+    // Claims a held assignment again to write the same numbers to its pager.
+    Claim Reclaim(std::int64_t assignment, const AttemptFacts& facts);
+    // Ends a claimed attempt. A claim that is no longer this site's is a LedgerConflict.
+    void EndAttempt(const Claim& claim, AttemptEnd end, const std::string& reason);
+
+    // Held assignments of one order (or of all), with what recognises their pagers.
+    std::vector<HeldAssignment> Held(std::optional<std::int64_t> order = std::nullopt);
+    // A held assignment's pager was found holding exactly its image: programmed.
+    void ResolveProgrammed(std::int64_t assignment, const SiteName& site, const std::string& reason);
+    // Its pager was found holding none of its numbers: free again.
+    void ResolveFree(std::int64_t assignment, const SiteName& site, const std::string& reason);
+    // The operator states the pager of a held assignment is destroyed: free again.
+    void Release(std::int64_t order, std::size_t position, const SiteName& site,
+                 const std::string& reason);
+
+    // The attempts, in the order they began.
+    std::vector<LedgerEntry> Entries(const LedgerFilter& filter = {});
+    std::vector<OrderInfo> Orders();
+
+private:
+    template <typename Action> auto Locked(const char* what, Action&& action);
+    void Prepare();
+    void HoldLeftClaims();
+    // Within a transaction:
+    void ShareCapcodes(std::int64_t order, const OrderSpec& spec);
+    void AddAssignments(std::int64_t order, const OrderSpec& spec, std::size_t from);
+    std::string CapcodeOwnerText(std::uint32_t capcode);
+    const BatchTemplate& TemplateOfOrder(std::int64_t order);
+    void OwnCapcodes(const Claim& claim);
+    std::int64_t NewAttempt(Claim& claim, const AttemptFacts& facts);
+    void Settle(std::int64_t assignment, const char* from, const char* to, const char* outcome,
+                const SiteName& site, const std::string& reason);
+    std::string ClaimableSql() const;
+
+    std::string name_;
+    Clock clock_;
+    bool recording_;
+    std::mutex mutex_;
+    // Held while recording in a file; also tells when the file was deleted or replaced.
+    std::unique_ptr<JournalFileLock> lock_;
+    std::unique_ptr<SqlSession> session_;
+    std::string id_;
+    std::size_t heldAtOpen_ = 0;
+    // Orders met so far, by id.
+    std::map<std::int64_t, BatchTemplate> templates_;
+    std::map<std::int64_t, std::string> names_;
+};

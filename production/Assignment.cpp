@@ -1,7 +1,5 @@
 #include "production/Assignment.h"
 
-#include "image/SettingsJson.h"
-#include "production/Sha256.h"
 
 CapcodeRows TemplateRows(const PagerSettings& templateSettings) {
     CapcodeRows rows{};
@@ -47,21 +45,4 @@ std::vector<std::uint32_t> EnabledCapcodes(const PagerSettings& settings) {
         }
     }
     return capcodes;
-}
-
-std::string BatchKey(const PagerSettings& templateSettings, Generation mode,
-                     const std::vector<Assignment>& assignments) {
-    nlohmann::json numbering = nlohmann::json::array();
-    for (const Assignment& assignment : assignments) {
-        nlohmann::json capcodes = nlohmann::json::array();
-        for (const auto& capcode : assignment.capcodes) {
-            capcodes.push_back(capcode ? nlohmann::json(*capcode) : nlohmann::json());
-        }
-        // The serial's bytes as ISO-8859-1 text, so that any byte makes valid JSON.
-        numbering.push_back(nlohmann::json::array(
-            {assignment.serialNumber ? nlohmann::json(Latin1ToUtf8(*assignment.serialNumber))
-                                     : nlohmann::json(),
-             capcodes}));
-    }
-    return Sha256Hex(SettingsToJson(templateSettings, mode).dump() + '\n' + numbering.dump());
 }

@@ -42,8 +42,3 @@ std::vector<std::uint32_t> AssignedCapcodes(const Assignment& assignment);
 // The capcodes of the enabled rows, in row order.
 std::vector<std::uint32_t> EnabledCapcodes(const PagerSettings& settings);
 
-// Names a batch by what it programs: every setting of the template, its generation and every
-// assignment in order, as a SHA-256 in hex. The same command run again
-// gives the same key; any change to the template or the numbering gives another.
-std::string BatchKey(const PagerSettings& templateSettings, Generation mode,
-                     const std::vector<Assignment>& assignments);

@@ -225,6 +225,14 @@ std::unique_ptr<Ledger> Ledger::OpenForRecording(const std::string& where, Clock
     return ledger;
 }
 
+std::unique_ptr<Ledger> Ledger::OpenShared(std::unique_ptr<SqlSession> session, std::string name,
+                                          Clock clock) {
+    auto ledger = std::make_unique<Ledger>(std::move(session), std::move(name), std::move(clock),
+                                           true);
+    ledger->Locked("open", [&] { ledger->Prepare(); });
+    return ledger;
+}
+
 std::unique_ptr<Ledger> Ledger::OpenForReading(const std::string& where) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(where, error)) {

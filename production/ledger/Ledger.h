@@ -173,7 +173,11 @@ public:
                                                     Clock clock = std::chrono::system_clock::now);
     // Opens an existing ledger to list it, changing nothing and creating nothing.
     static std::unique_ptr<Ledger> OpenForReading(const std::string& where);
-    // Over a database the caller opened (tests of several writers): no file lock.
+    // Records over a database session of its own, beside other programs that record in the
+    // same database at once: no file lock, and the claims found are left to their owners.
+    static std::unique_ptr<Ledger> OpenShared(std::unique_ptr<SqlSession> session,
+                                              std::string name,
+                                              Clock clock = std::chrono::system_clock::now);
     Ledger(std::unique_ptr<SqlSession> session, std::string name, Clock clock, bool recording);
     ~Ledger();
 

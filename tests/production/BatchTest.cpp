@@ -40,70 +40,75 @@ struct StreamCradle {
         std::make_shared<InProcessCradleBackend>(clock);
 };
 
-TEST(Batch, ProgramsEveryAssignmentOnceOverTwoCradlesAndRetriesAPartlyWrittenPager) {
-    const std::string journalPath = (std::filesystem::temp_directory_path() /
-                                     ("batch-test-" + std::to_string(getpid()) + ".db"))
-                                        .string();
-    std::filesystem::remove(journalPath);
-    std::vector<Assignment> assignments(6);
-    for (std::size_t n = 0; n < assignments.size(); ++n) {
-        assignments[n].serialNumber = "BT" + std::to_string(100 + n);
-        assignments[n].capcodes[0] = 400000 + 8 * static_cast<std::uint32_t>(n);
+TEST(Batch, ProgramsEveryAssignmentOnceOverTwoCradlesAndRewritesAPartlyWrittenPager) {
+    const std::string ledgerPath = (std::filesystem::temp_directory_path() /
+                                    ("batch-test-" + std::to_string(getpid()) + ".db"))
+                                       .string();
+    std::filesystem::remove(ledgerPath);
+    OrderSpec spec;
+    spec.name = "test";
+    spec.numbering = "list";
+    DecodeImage(MakeFactoryPager(FactoryPager::V2), Generation::V2, spec.batchTemplate.settings);
+    spec.batchTemplate.mode = Generation::V2;
+    spec.batchTemplate.rows = TemplateRows(spec.batchTemplate.settings);
+    spec.batchTemplate.rows[0] = CapcodeRowKind::Individual;
+    for (std::size_t n = 0; n < 6; ++n) {
+        Assignment assignment;
+        assignment.serialNumber = "BT" + std::to_string(100 + n);
+        assignment.capcodes[0] = 400000 + 8 * static_cast<std::uint32_t>(n);
+        spec.assignments.push_back(assignment);
     }
-    BatchTemplate batchTemplate;
-    DecodeImage(MakeFactoryPager(FactoryPager::V2), Generation::V2, batchTemplate.settings);
-    batchTemplate.mode = Generation::V2;
 
     StreamCradle first(4);
     StreamCradle second(4);
-    // The link of the first cradle fails at the eleventh block of its first write (exchange 13,
-    // after two seating polls and the identity read): the capcodes are in the pager by then, so
-    // that pager is written again with the same numbers.
+    // The link of the first cradle fails at the seventh block of its first write (exchange 13,
+    // after two seating polls, three reads of the number blocks and the identity read): the
+    // capcodes are in the pager by then, so that pager is written again with the same numbers.
     first.cradle->InjectAt(13, CradleFault::ReplyError);
 
-    auto journal = Journal::OpenForRecording(journalPath);
-    const BatchProgress progress = journal->OpenBatch("test", assignments.size());
-    AssignmentQueue queue(assignments.size(), {}, {});
+    auto ledger = Ledger::OpenForRecording(ledgerPath);
+    const OrderInfo order = ledger->OpenOrder(spec);
     RecordingListener listener;
     BatchOptions options;
     options.automatic = true;
     options.pollInterval = 20ms;
+    options.station = "test";
     {
-        Batch batch(batchTemplate, assignments, *journal, progress.batch, queue, options, listener);
+        Batch batch(*ledger, order, spec.batchTemplate, options, listener);
         batch.AddSite(std::make_unique<CradleSite>("sim:a", MakeLayerOver(first.backend)));
         batch.AddSite(std::make_unique<CradleSite>("sim:b", MakeLayerOver(second.backend)));
         batch.Run();
+        EXPECT_FALSE(batch.failure()) << *batch.failure();
     }
 
-    EXPECT_TRUE(queue.AllProgrammed());
+    EXPECT_EQ(ledger->Counts(order.id).programmed, 6u);
     std::multiset<std::size_t> programmed;
     std::set<std::uint32_t> capcodes;
     int interrupted = 0;
-    for (const JournalEntry& entry : journal->Entries()) {
-        if (entry.outcome == AttemptOutcome::Programmed) {
-            programmed.insert(entry.assignment);
+    for (const LedgerEntry& entry : ledger->Entries()) {
+        if (entry.outcome == "programmed") {
+            programmed.insert(entry.position);
             capcodes.insert(entry.capcodes.front());
         }
-        interrupted += entry.outcome == AttemptOutcome::Interrupted;
+        interrupted += entry.outcome == "interrupted";
     }
     EXPECT_EQ(programmed.size(), 6u);
     EXPECT_EQ(std::set(programmed.begin(), programmed.end()).size(), 6u) << "one twice";
     EXPECT_EQ(capcodes.size(), 6u);
     EXPECT_EQ(interrupted, 1);
-    // The interrupted attempt and the success after it are the same pager's, in one cradle.
+    // The broken attempt and the success after it are the same pager's, in one cradle.
     const auto& records = listener.records;
-    const auto broken = std::find_if(records.begin(), records.end(), [](const PagerRecord& r) {
-        return r.outcome == AttemptOutcome::Interrupted;
-    });
+    const auto broken = std::find_if(records.begin(), records.end(),
+                                     [](const PagerRecord& r) { return r.outcome == "held"; });
     ASSERT_NE(broken, records.end());
     const auto retried = std::find_if(broken + 1, records.end(), [&](const PagerRecord& r) {
         return r.cradle == broken->cradle;
     });
     ASSERT_NE(retried, records.end());
     EXPECT_EQ(retried->assignment, broken->assignment);
-    EXPECT_EQ(retried->outcome, AttemptOutcome::Programmed);
-    journal.reset();
-    std::filesystem::remove(journalPath);
+    EXPECT_EQ(retried->outcome, "programmed");
+    ledger.reset();
+    std::filesystem::remove(ledgerPath);
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "production/Batch.h"
 
-#include "image/ImageFiles.h"
 #include "image/ImageMap.h"
 #include "image/ProgramState.h"
 #include "production/PagerBackup.h"
@@ -46,12 +45,24 @@ public:
 
     void Start() {
         thread_ = std::thread([this] {
-            if (batch_.options_.automatic) {
-                RunHandsFree();
-            } else {
-                RunRound();
+            // Nothing a cradle, a disk or the journal does may end the process: whatever
+            // escapes stops the batch with its reason.
+            try {
+                if (batch_.options_.automatic) {
+                    RunHandsFree();
+                } else {
+                    RunRound();
+                }
+            } catch (const std::exception& error) {
+                batch_.Failed(cradle_->id() + ": " + error.what(), false);
+            } catch (...) {
+                batch_.Failed(cradle_->id() + ": an unknown error", false);
             }
-            Show(SiteActivity::Finished);
+            try {
+                Show(SiteActivity::Finished);
+            } catch (...) {
+                // The display failing has nothing left to tell.
+            }
         });
     }
     void Join() {
@@ -330,6 +341,7 @@ private:
         view_.serialNumber = record.serialNumber;
         view_.capcode =
             record.capcodes.empty() ? std::nullopt : std::optional(record.capcodes.front());
+        std::optional<std::int64_t> started;
         try {
             if (std::optional<std::string> reused = ReusedCapcode(numbers)) {
                 Refuse(record, *reused);
@@ -341,13 +353,19 @@ private:
                                    GenerationName(generation) + " pager");
                 return {PagerEnd::WrongGeneration};
             }
-            if (std::optional<std::string> problem = BackUp()) {
-                Refuse(record, *problem);
+            const Backup backup = BackUp();
+            if (!backup.problem.empty()) {
+                Refuse(record, backup.problem);
+                if (!backup.pagerFault) {
+                    // Every pager would fail the same way: not the pager's fault.
+                    batch_.Failed(backup.problem + "; choose another --backup-dir", false);
+                }
                 return {PagerEnd::FailedClean};
             }
             const std::int64_t attempt = batch_.journal_.BeginAttempt(
                 {batch_.batchId_, assignment, cradle_->id(), generation, settings.serialNumber,
                  record.capcodes, Sha256Hex(std::span<const std::uint8_t>(image))});
+            started = attempt;
             const TransferOutcome outcome = WriteAndVerify(image, generation);
             const bool cradleLost = outcome.result == TransferResult::LinkFailed;
             if (cradleLost) {
@@ -356,7 +374,22 @@ private:
             return {Record(attempt, outcome, record, holding), cradleLost, image,
                     outcome.blocksWritten};
         } catch (const JournalError& error) {
-            batch_.JournalFailed(error.what());
+            batch_.Failed(std::string("the journal failed: ") + error.what(), true);
+            return {PagerEnd::Stopped};
+        } catch (const std::exception& error) {
+            // Whatever the write reached is unknown: the pager is journaled as interrupted, so
+            // its numbers are held back as after a crash.
+            record.reason = std::string("stopped by an error: ") + error.what();
+            record.outcome = AttemptOutcome::Interrupted;
+            batch_.Failed(cradle_->id() + ": " + record.reason, false);
+            if (started) {
+                try {
+                    batch_.journal_.MarkInterrupted(*started, record.reason);
+                    batch_.listener_.PagerEnded(record);
+                } catch (const std::exception&) {
+                    // The next run finds the attempt started and counts it as interrupted.
+                }
+            }
             return {PagerEnd::Stopped};
         }
     }
@@ -389,27 +422,32 @@ private:
         batch_.listener_.PagerEnded(record);
     }
 
-    // Saves what the pager holds when the batch keeps backups; what went wrong, if anything.
-    std::optional<std::string> BackUp() {
+    // What went wrong with a backup, if anything: the pager would not read, or the file could
+    // not be saved, which is no fault of the pager.
+    struct Backup {
+        std::string problem;
+        bool pagerFault = false;
+    };
+
+    // Saves what the pager holds when the batch keeps backups.
+    Backup BackUp() {
         if (!batch_.options_.backupFolder) {
-            return std::nullopt;
+            return {};
         }
         ProgrammerContext& context = cradle_->context();
         Begin(SiteActivity::BackingUp, 2 * kReadPassBlocks);
         const TransferOutcome read = ReadPager(context, host_);
         if (!read.ok() && read.result != TransferResult::NoPager) {
-            return "no backup could be read: " + read.details;
+            return {"no backup could be read: " + read.details, true};
         }
-        const std::filesystem::path& folder = *batch_.options_.backupFolder;
-        std::error_code ignored;
-        std::filesystem::create_directories(folder, ignored);
         const bool named = read.ok();
-        if (FileError error = SaveImageFile(
-                BackupPath(folder, named ? context.settings.serialNumber : std::string()),
-                context.image)) {
-            return "the backup could not be saved: " + *error;
+        const SavedBackup saved =
+            SaveBackup(*batch_.options_.backupFolder,
+                       named ? context.settings.serialNumber : std::string(), context.image);
+        if (!saved.path) {
+            return {"the backup could not be saved: " + saved.error, false};
         }
-        return std::nullopt;
+        return {};
     }
 
     TransferOutcome WriteAndVerify(const PagerImage& image, std::uint8_t generation) {
@@ -537,17 +575,21 @@ void Batch::StopNow() {
     }
 }
 
-std::optional<std::string> Batch::journalFailure() const {
+std::optional<std::string> Batch::failure() const {
     std::lock_guard lock(failureMutex_);
-    return journalFailure_;
+    return failure_;
 }
 
-void Batch::JournalFailed(const std::string& what) {
+void Batch::Failed(const std::string& reason, bool atOnce) {
     {
         std::lock_guard lock(failureMutex_);
-        if (!journalFailure_) {
-            journalFailure_ = what;
+        if (!failure_) {
+            failure_ = reason;
         }
     }
-    StopNow();
+    if (atOnce) {
+        StopNow();
+    } else {
+        StopTaking();
+    }
 }

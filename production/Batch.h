@@ -97,14 +97,17 @@ public:
     void StopNow();
     bool stopping() const { return stopTaking_.load(); }
 
-    // Set when the journal failed: the batch stopped, since it cannot go on unrecorded.
-    std::optional<std::string> journalFailure() const;
+    // Why the batch stopped by itself, e.g. the journal failed (it cannot go on unrecorded),
+    // a backup could not be saved, or an error on a site's thread.
+    std::optional<std::string> failure() const;
 
 private:
     class Site;
     friend class Site;
 
-    void JournalFailed(const std::string& what);
+    // Stops the batch for this reason: at once (the pagers in progress are interrupted), or
+    // taking no new pagers.
+    void Failed(const std::string& reason, bool atOnce);
 
     const BatchTemplate template_;
     const std::vector<Assignment> assignments_;
@@ -117,5 +120,5 @@ private:
     std::atomic<bool> stopTaking_{false};
     std::atomic<bool> stopNow_{false};
     mutable std::mutex failureMutex_;
-    std::optional<std::string> journalFailure_;
+    std::optional<std::string> failure_;
 };

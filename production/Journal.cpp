@@ -127,7 +127,27 @@ template <typename Action> auto Journal::Locked(std::string_view what, Action&& 
     }
 }
 
+namespace {
+
+void RefuseFolder(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        throw JournalError(path + ": a folder, not a journal; give the journal's file name");
+    }
+}
+
+// Whether the write-ahead log beside the journal holds commits not yet in the journal file: a
+// batch records now, or one was cut off.
+bool LogHoldsCommits(const std::string& path) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path + "-wal", error);
+    return !error && size > 0;
+}
+
+} // namespace
+
 std::unique_ptr<Journal> Journal::OpenForRecording(const std::string& path, Clock clock) {
+    RefuseFolder(path);
     std::unique_ptr<Journal> journal(new Journal(path, std::move(clock)));
     try {
         journal->lock_ = std::make_unique<JournalFileLock>(path);
@@ -152,10 +172,15 @@ std::unique_ptr<Journal> Journal::OpenForReading(const std::string& path) {
     if (!std::filesystem::exists(path)) {
         throw JournalError(path + ": no such journal");
     }
+    RefuseFolder(path);
     std::unique_ptr<Journal> journal(new Journal(path, {}));
     journal->Locked("open", [&] {
-        journal->database_ =
-            std::make_unique<SqliteDatabase>(path, SqliteDatabase::Access::ReadOnly);
+        // With nothing in the log, the journal file holds every commit and is read as it
+        // stands: no lock, no log or shared-memory file made beside it, so a journal in a
+        // folder the user may not write can be listed too. Otherwise the log is read with it.
+        journal->database_ = std::make_unique<SqliteDatabase>(
+            path, LogHoldsCommits(path) ? SqliteDatabase::Access::ReadOnly
+                                        : SqliteDatabase::Access::Immutable);
         journal->database_->Execute("PRAGMA busy_timeout = 5000");
         journal->CheckSchema();
     });

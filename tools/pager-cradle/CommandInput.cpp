@@ -8,6 +8,7 @@
 #include "image/SettingsDiff.h"
 #include "image/SettingsJson.h"
 #include "programming/BlockRegions.h"
+#include "programming/CapcodeIncrement.h"
 #include "programming/TransferDetails.h"
 
 #include <sys/stat.h>
@@ -20,9 +21,6 @@
 #include <filesystem>
 
 namespace {
-
-// The smallest capcode a pager takes; 0 marks a row not in use.
-constexpr std::uint32_t kMinimumCapcode = 8;
 
 std::optional<std::uint8_t> ModeOption(const std::optional<std::string>& name) {
     if (!name) {
@@ -228,7 +226,7 @@ std::optional<std::string> CapcodeRefusal(const PagerInput& input) {
         if (capcode == 0 && settings.capcodeEnabled[row] != 0) {
             return where + " but enabled; a pager takes capcodes 8 to 2097151.";
         }
-        if (capcode != 0 && capcode < kMinimumCapcode) {
+        if (capcode != 0 && capcode < kLowestCapcode) {
             return where + "; a pager takes capcodes 8 to 2097151 (0 marks a row not in use).";
         }
     }

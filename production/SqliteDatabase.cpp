@@ -2,12 +2,44 @@
 
 #include <sqlite3.h>
 
+namespace {
+
+// The path as a "file:" URI asking for an immutable open.
+std::string ImmutableUri(const std::string& path) {
+    std::string uri = "file:";
+    for (const char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            const auto byte = static_cast<unsigned char>(c);
+            uri += '%';
+            uri += kHex[byte >> 4];
+            uri += kHex[byte & 0xF];
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+} // namespace
+
 SqliteDatabase::SqliteDatabase(const std::string& path, Access access) {
     // The caller serialises every use of the connection.
-    const int flags = (access == Access::ReadWrite ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
-                                                   : SQLITE_OPEN_READONLY) |
-                      SQLITE_OPEN_NOMUTEX;
-    const int result = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+    int flags = SQLITE_OPEN_NOMUTEX;
+    std::string name = path;
+    switch (access) {
+    case Access::ReadWrite:
+        flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+        break;
+    case Access::ReadOnly:
+        flags |= SQLITE_OPEN_READONLY;
+        break;
+    case Access::Immutable:
+        flags |= SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+        name = ImmutableUri(path);
+        break;
+    }
+    const int result = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
     if (result != SQLITE_OK) {
         const std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(result);
         sqlite3_close(db_);

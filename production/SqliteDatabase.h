@@ -17,7 +17,9 @@ struct SqliteError : std::runtime_error {
 // One SQLite connection, closed with its owner. Statements prepared on it must go first.
 class SqliteDatabase {
 public:
-    enum class Access { ReadWrite, ReadOnly };
+    // Immutable: read-only, and the file is taken not to change while open, so nothing is
+    // locked and no file is made beside it.
+    enum class Access { ReadWrite, ReadOnly, Immutable };
 
     // Opens (ReadWrite: creates when missing) the database file.
     SqliteDatabase(const std::string& path, Access access);

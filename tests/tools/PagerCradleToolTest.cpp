@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -88,6 +89,16 @@ protected:
 
     void SaveSettings(const fs::path& path, const PagerSettings& settings, std::uint8_t mode) {
         std::ofstream(path) << SettingsToJson(settings, mode).dump(2);
+    }
+
+    // A V2 pager memory file whose serial number is these bytes.
+    void SavePager(const fs::path& path, const std::string& serialBytes) {
+        PagerImage image = MakeFactoryPager(FactoryPager::V2);
+        PagerSettings settings;
+        DecodeImage(image, kModeV2, settings);
+        settings.serialNumber = serialBytes;
+        EncodeImage(settings, kModeV2, std::nullopt, image);
+        ASSERT_FALSE(SaveImageFile(path, image));
     }
 
     TemporaryDirectory folder_;
@@ -180,6 +191,218 @@ TEST_F(PagerCradleTool, ReportsALinkFailureAndThePagersState) {
     EXPECT_NE(failed.err.find("partly written (19 of 137 blocks)"), std::string::npos)
         << failed.err;
     EXPECT_NE(failed.out.find("\"blocksWritten\":19"), std::string::npos) << failed.out;
+}
+
+// Standard output with --json: exactly one object, whose exit status is the command's.
+nlohmann::json OneObject(const Result& result) {
+    nlohmann::json object;
+    std::string rest;
+    std::istringstream lines(result.out);
+    std::string first;
+    std::getline(lines, first);
+    std::getline(lines, rest, '\0');
+    EXPECT_TRUE(rest.empty()) << "more than one line on stdout:\n" << result.out;
+    try {
+        object = nlohmann::json::parse(first);
+    } catch (const nlohmann::json::exception& error) {
+        ADD_FAILURE() << "stdout is not one JSON object: " << error.what() << "\n" << result.out;
+        return object;
+    }
+    EXPECT_EQ(object.value("exitStatus", -1), result.status) << result.out;
+    EXPECT_TRUE(object.contains("message")) << result.out;
+    return object;
+}
+
+// Each line of a batch's standard output is a JSON object; the last one is the "end" event.
+std::vector<nlohmann::json> JsonLines(const Result& result) {
+    std::vector<nlohmann::json> lines;
+    std::istringstream stream(result.out);
+    for (std::string line; std::getline(stream, line);) {
+        try {
+            lines.push_back(nlohmann::json::parse(line));
+        } catch (const nlohmann::json::exception& error) {
+            ADD_FAILURE() << "not JSON: " << line << " (" << error.what() << ")";
+        }
+    }
+    EXPECT_FALSE(lines.empty()) << result.err;
+    if (!lines.empty()) {
+        EXPECT_EQ(lines.back().value("event", ""), "end") << result.out;
+        EXPECT_EQ(lines.back().value("exitStatus", -1), result.status) << result.out;
+    }
+    return lines;
+}
+
+// A serial number with a byte above 127 (and an erased pager's 0xFF bytes) goes through read,
+// write, verify and batch with --json as its ISO-8859-1 characters in UTF-8, on standard
+// output and on the terminal.
+TEST_F(PagerCradleTool, TextsAbove127ReachJsonAndTerminalAsUtf8) {
+    const std::string latin1 = "CAF\xE9-0001";
+    const std::string utf8 = "CAF\xC3\xA9-0001";
+    SavePager(Path("pager.sav"), latin1);
+    const std::string cradle = StartCradle({"--memory", Path("pager.sav")});
+
+    const Result read = Cradle({"read", "-o", Path("read.sav"), "--json"});
+    ASSERT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(OneObject(read)["serialNumber"], utf8);
+    EXPECT_NE(read.err.find(utf8), std::string::npos) << read.err;
+
+    PagerSettings settings;
+    DecodeImage(ImageFile(Path("read.sav")), kModeV2, settings);
+    settings.serialNumber = "\xC5LESUND-7";
+    SaveSettings(Path("new.json"), settings, kModeV2);
+    const Result written = Cradle({"write", Path("new.json"), "--serial", "--json", "--no-backup"});
+    EXPECT_EQ(written.status, 0) << written.err;
+    OneObject(written);
+    EXPECT_EQ(ImageFile(Path("pager.sav"))[263], 0xC5) << "the serial is right-aligned in 16";
+    const Result verified = Cradle({"verify", Path("new.json"), "--serial", "--json"});
+    EXPECT_EQ(verified.status, 0) << verified.err;
+    OneObject(verified);
+
+    std::ofstream(Path("list.csv")) << "serial,capcode1\n" << utf8 << ",1300000\n";
+    const Result batch = Cradle({"batch", Path("new.json"), "--journal", Path("j.db"),
+                                 "--assignments", Path("list.csv"), "--json"});
+    EXPECT_EQ(batch.status, 0) << batch.err;
+    bool programmed = false;
+    for (const nlohmann::json& line : JsonLines(batch)) {
+        if (line.value("event", "") == "pager") {
+            EXPECT_EQ(line["serialNumber"], utf8);
+            programmed = line["outcome"] == "programmed";
+        }
+    }
+    EXPECT_TRUE(programmed) << batch.out;
+    const Result journal = Cradle({"journal", Path("j.db")});
+    EXPECT_NE(journal.out.find(utf8), std::string::npos) << journal.out;
+
+    // An erased pager: every serial byte 0xFF.
+    SavePager(Path("erased.sav"), std::string(16, '\xFF'));
+    const std::string erased = StartCradle({"--memory", Path("erased.sav")});
+    const Result blank = Cradle({"read", "-c", erased, "-o", Path("erased-read.sav"), "--json"});
+    EXPECT_EQ(Cradle({"read", "-o", Path("x.sav"), "--json"}).status, 2) << "two cradles now";
+    EXPECT_EQ(blank.status, 0) << blank.err;
+    std::string ys;
+    for (int i = 0; i < 16; ++i) {
+        ys += "\xC3\xBF";
+    }
+    EXPECT_EQ(OneObject(blank)["serialNumber"], ys);
+    const Result first = Cradle({"read", "-c", cradle, "-o", Path("again.sav"), "--json"});
+    EXPECT_EQ(OneObject(first)["serialNumber"], utf8) << "as the batch left it";
+}
+
+// Commands that end early with --json still print exactly one object, with the exit status
+// and the message, and human text goes to standard error; two outputs with one name, or an
+// output that cannot be written, are refused before the pager is read, so no file is left.
+TEST_F(PagerCradleTool, EveryEndingWithJsonIsOneObject) {
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string inMessage;
+    };
+    const auto check = [&](const std::vector<Case>& cases) {
+        for (const Case& c : cases) {
+            std::vector<std::string> arguments = c.arguments;
+            arguments.push_back("--json");
+            const Result result = Cradle(arguments);
+            SCOPED_TRACE(arguments.front() + " " + (arguments.size() > 1 ? arguments[1] : ""));
+            EXPECT_EQ(result.status, c.status) << result.err;
+            const std::string message = OneObject(result).value("message", "");
+            EXPECT_NE(message.find(c.inMessage), std::string::npos) << message;
+            EXPECT_NE(result.err.find(c.inMessage), std::string::npos) << result.err;
+        }
+    };
+    ASSERT_FALSE(SaveImageFile(Path("v2.sav"), MakeFactoryPager(FactoryPager::V2)));
+    check({
+        {{"read", "-o", Path("x.sav")}, 3, "No cradle found"},
+        {{"frob"}, 2, "not a command"},
+        {{"verify"}, 2, "INPUT is required"},
+    });
+
+    const std::string one = StartCradle({"--memory", Path("one.sav")});
+    const std::string two = StartCradle({"--memory", Path("two.sav")});
+    fs::create_directory(Path("folder"));
+    PagerImage changed = MakeFactoryPager(FactoryPager::V2);
+    changed[1030] ^= 0x01;
+    ASSERT_FALSE(SaveImageFile(Path("changed.sav"), changed));
+    check({
+        {{"read", "-o", Path("x.sav")}, 2, "Several cradles"},
+        {{"read", "-o", Path("x.sav"), "-c", "virtual:nowhere"}, 3, "No cradle at virtual:nowhere"},
+        {{"write", Path("missing.sav"), "-c", one}, 2, "missing.sav"},
+        {{"read", "-c", one, "-o", Path("same"), "--settings", Path("./same")},
+         2,
+         "name the same file"},
+        {{"read", "-c", one, "-o", Path("ok.sav"), "--settings", Path("folder")}, 2, "a folder"},
+        {{"verify", Path("changed.sav"), "-c", one}, 1, "1 difference"},
+    });
+    EXPECT_FALSE(fs::exists(Path("same")));
+    EXPECT_FALSE(fs::exists(Path("ok.sav"))) << "written although another output was refused";
+    const Result differs = Cradle({"verify", Path("changed.sav"), "-c", two, "--json"});
+    EXPECT_NE(differs.err.find("cannedMessages"), std::string::npos) << "the list goes to stderr";
+}
+
+// The command printed after a write broke off puts the backup back: the pager then holds the
+// backup byte for byte over everything a write covers, its serial number too.
+TEST_F(PagerCradleTool, ThePrintedRestoreCommandPutsTheBackupBack) {
+    SavePager(Path("pager.sav"), "OLD-0001");
+    const PagerImage before = ImageFile(Path("pager.sav"));
+    // Exchanges: an identity poll, the two backup passes of 138 blocks, then the write, whose
+    // first ten blocks hold the settings and the serial number: 300 breaks it off after them.
+    StartCradle({"--memory", Path("pager.sav"), "--bad-status-at", "300"});
+    PagerSettings settings;
+    DecodeImage(before, kModeV2, settings);
+    settings.serialNumber = "NEW-0002";
+    settings.startupText = "CHANGED";
+    SaveSettings(Path("new.json"), settings, kModeV2);
+
+    const Result broken =
+        Cradle({"write", Path("new.json"), "--serial", "--backup-dir", Path("backups")});
+    ASSERT_EQ(broken.status, 3) << broken.err;
+    ASSERT_NE(ImageFile(Path("pager.sav")), before) << "the write broke off too early";
+    const std::string lead = "write them back with: pager-cradle ";
+    const std::size_t start = broken.err.find(lead);
+    ASSERT_NE(start, std::string::npos) << broken.err;
+    const std::size_t end = broken.err.find(").", start);
+    std::istringstream words(broken.err.substr(start + lead.size(), end - start - lead.size()));
+    std::vector<std::string> restore{std::istream_iterator<std::string>(words), {}};
+
+    const Result restored = Cradle(restore);
+    ASSERT_EQ(restored.status, 0) << restored.err;
+    const PagerImage after = ImageFile(Path("pager.sav"));
+    const fs::path backup = Path("backups") / restore[1].substr(restore[1].rfind('/') + 1);
+    const PagerImage saved = ImageFile(backup);
+    for (std::size_t address = 0; address < 5120; ++address) {
+        if (address < 320 || address >= 1024) {
+            ASSERT_EQ(after[address], saved[address]) << "address " << address;
+            ASSERT_EQ(after[address], before[address]) << "address " << address;
+        }
+    }
+}
+
+// A batch refuses what it can tell is wrong before the first pager: an empty, repeated or mixed
+// --cradles, a count of 0, a backup folder that is a file.
+TEST_F(PagerCradleTool, BatchRefusesMistakesBeforeTheFirstPager) {
+    SavePager(Path("pager.sav"), "B-1");
+    const PagerImage before = ImageFile(Path("pager.sav"));
+    const std::string cradle = StartCradle({"--memory", Path("pager.sav")});
+    std::ofstream(Path("file")) << "x";
+    const std::vector<std::string> batch = {"batch", Path("pager.sav"), "--journal", Path("j.db")};
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string inMessage;
+    } cases[] = {
+        {{"--count", "2", "--cradles", ""}, 2, "leaves a cradle id empty"},
+        {{"--count", "2", "--cradles", cradle + "," + cradle}, 2, "twice"},
+        {{"--count", "2", "--cradles", "all," + cradle}, 2, "\"all\" already takes"},
+        {{"--count", "0"}, 2, "at least 1"},
+        {{"--count", "2", "--backup-dir", Path("file")}, 2, "is a file, not a folder"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments = batch;
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const Result result = Cradle(arguments);
+        EXPECT_EQ(result.status, c.status) << result.err;
+        EXPECT_NE(result.err.find(c.inMessage), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(ImageFile(Path("pager.sav")), before) << "the pager was written";
 }
 
 } // namespace

@@ -23,7 +23,8 @@ void AddSimOptions(CLI::App& app, SimOptions& options) {
         "8192-byte image file: loaded at start, rewritten after every accepted write");
     app.add_option("--pager", options.pager, "factory pager when no memory file exists")
         ->check(CLI::IsMember({"v1", "v2", "none"}));
-    app.add_option("--device-string", options.deviceString, "serial number string (selector 0)");
+    app.add_option("--device-string", options.deviceString,
+                   "the cradle's USB serial-number string (string selector 0), not a pager's");
     app.add_option("--description", options.description, "product string (selector 1)");
     app.add_option("--folder", options.folder, "folder to announce the cradle in");
     app.add_option("--name", options.name,

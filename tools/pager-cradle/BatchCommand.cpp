@@ -2,6 +2,7 @@
 
 #include "BatchDisplay.h"
 #include "CommandInput.h"
+#include "CommandReport.h"
 #include "CradleCommands.h"
 
 #include "image/ImageCodec.h"
@@ -9,10 +10,13 @@
 #include "production/CountedNumbering.h"
 #include "production/CradleDirectory.h"
 #include "production/JournalListing.h"
+#include "production/PagerBackup.h"
 
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <iostream>
 #include <sstream>
@@ -56,13 +60,64 @@ std::vector<Assignment> LoadNumbering(const BatchCommandOptions& options,
     return std::move(numbering.assignments);
 }
 
-std::vector<std::string> SplitIds(const std::string& text) {
+std::string Trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    const std::size_t last = text.find_last_not_of(" \t");
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+std::string CradleListText(const std::vector<FoundCradle>& found) {
+    if (found.empty()) {
+        return " No cradle is connected.";
+    }
+    std::string text = " Connected cradles:";
+    for (const FoundCradle& cradle : found) {
+        text += "\n  " + cradle.id + " (" + cradle.kind + ")";
+    }
+    return text;
+}
+
+// The ids --cradles names: "all", or ids separated by commas, each once.
+std::vector<std::string> ChosenIds(const std::string& chosen,
+                                   const std::vector<FoundCradle>& found) {
+    if (Trimmed(chosen) == "all") {
+        std::vector<std::string> ids;
+        for (const FoundCradle& cradle : found) {
+            ids.push_back(cradle.id);
+        }
+        if (ids.empty()) {
+            throw CradleCommandError(kExitNoCradle,
+                                     "No cradle found. Plug the cradles in (or start "
+                                     "pager-cradle-sim), then start the batch again.");
+        }
+        return ids;
+    }
     std::vector<std::string> ids;
-    std::stringstream stream(text);
+    std::stringstream stream(chosen);
     std::string id;
     while (std::getline(stream, id, ',')) {
-        if (!id.empty()) {
-            ids.push_back(id);
+        ids.push_back(Trimmed(id));
+    }
+    if (chosen.ends_with(',')) {
+        ids.emplace_back();
+    }
+    const std::string usage = " Give --cradles all for every cradle, or the ids of the cradles "
+                              "separated by commas, as pager-cradle list shows them.";
+    if (ids.empty() || std::find(ids.begin(), ids.end(), "") != ids.end()) {
+        throw CradleCommandError(kExitBadInput,
+                                 "--cradles \"" + chosen + "\" leaves a cradle id empty." + usage);
+    }
+    if (std::find(ids.begin(), ids.end(), "all") != ids.end()) {
+        throw CradleCommandError(kExitBadInput, "--cradles \"" + chosen +
+                                                    "\": \"all\" already takes every cradle and "
+                                                    "cannot be listed with ids." +
+                                                    usage);
+    }
+    for (auto it = ids.begin(); it != ids.end(); ++it) {
+        if (std::find(ids.begin(), it, *it) != it) {
+            throw CradleCommandError(kExitBadInput, "--cradles names " + *it +
+                                                        " twice; a cradle is one site of the "
+                                                        "batch, so name each cradle once.");
         }
     }
     return ids;
@@ -72,25 +127,13 @@ std::vector<std::string> SplitIds(const std::string& text) {
 // batch before anything is written.
 std::vector<std::unique_ptr<CradleSite>> OpenSites(const std::string& chosen) {
     const std::vector<FoundCradle> found = FindCradles();
-    std::vector<std::string> ids;
-    if (chosen == "all") {
-        for (const FoundCradle& cradle : found) {
-            ids.push_back(cradle.id);
-        }
-        if (ids.empty()) {
-            throw CradleCommandError(kExitNoCradle,
-                                     "No cradle found. Plug the cradles in (or start "
-                                     "pager-cradle-sim), then start the batch again.");
-        }
-    } else {
-        ids = SplitIds(chosen);
-    }
     std::vector<std::unique_ptr<CradleSite>> sites;
-    for (const std::string& id : ids) {
+    for (const std::string& id : ChosenIds(chosen, found)) {
         const auto match = std::find_if(found.begin(), found.end(),
                                         [&](const FoundCradle& cradle) { return cradle.id == id; });
         if (match == found.end()) {
-            throw CradleCommandError(kExitNoCradle, "No cradle at " + id + ".");
+            throw CradleCommandError(kExitNoCradle,
+                                     "No cradle at " + id + "." + CradleListText(found));
         }
         if (match->accessDenied) {
             throw CradleCommandError(kExitNoCradle,
@@ -130,15 +173,26 @@ void ReportHeldBack(const BatchProgress& progress, bool retry) {
 // Waits for Enter on a terminal; false when the user stops (Ctrl-C, end of input).
 bool WaitForNextRound(BatchDisplay& display, const Batch& batch) {
     display.Say("Seat the next pagers, then press Enter (Ctrl-C ends the batch).");
+    display.BetweenRounds(true);
     while (!batch.stopping()) {
         pollfd input{STDIN_FILENO, POLLIN, 0};
         if (poll(&input, 1, 100) <= 0) {
             continue;
         }
         std::string line;
-        return static_cast<bool>(std::getline(std::cin, line));
+        const bool typed = static_cast<bool>(std::getline(std::cin, line));
+        if (typed) {
+            display.LineTyped();
+        }
+        display.BetweenRounds(false);
+        return typed;
     }
+    display.BetweenRounds(false);
     return false;
+}
+
+std::string PagersText(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " pager" : " pagers");
 }
 
 } // namespace
@@ -166,11 +220,26 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
     AssignmentQueue queue(assignments.size(), progress.usedUp,
                           options.retryInterrupted ? std::set<std::size_t>() : progress.heldBack);
     if (queue.AllProgrammed()) {
-        std::fprintf(stderr, "All %zu pagers of this batch are programmed already.\n",
-                     assignments.size());
+        const std::string message =
+            "All " + PagersText(assignments.size()) + " of this batch are programmed already.";
+        std::fprintf(stderr, "%s\n", message.c_str());
+        if (options.json) {
+            PrintJsonLine({{"event", "end"},
+                           {"outcome", "done"},
+                           {"exitStatus", kExitDone},
+                           {"message", message}});
+        }
         return kExitDone;
     }
 
+    // A backup folder that takes no file would fail every pager alike: refused now.
+    if (options.backupDir) {
+        if (std::optional<std::string> problem = PrepareBackupFolder(*options.backupDir)) {
+            throw CradleCommandError(kExitBadInput, "The batch did not start: " + *problem +
+                                                        ". Choose another folder with "
+                                                        "--backup-dir.");
+        }
+    }
     std::vector<std::unique_ptr<CradleSite>> sites = OpenSites(options.cradles);
     std::vector<std::string> ids;
     ids.reserve(sites.size());
@@ -192,7 +261,9 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
     for (auto& site : sites) {
         batch.AddSite(std::move(site));
     }
+    std::atomic<bool> interrupted{false};
     interrupts.SetHandler([&](int count) {
+        interrupted.store(true);
         if (count == 1) {
             display.Say("Stopping: no new pagers; the pagers in progress are finished. Press "
                         "Ctrl-C again to stop them at once.");
@@ -216,12 +287,35 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
     interrupts.SetHandler(nullptr);
     display.Finish();
 
-    if (const std::optional<std::string> failure = batch.journalFailure()) {
-        std::fprintf(stderr, "pager-cradle: the journal failed, so the batch stopped: %s\n",
-                     failure->c_str());
+    const std::size_t left = queue.Counts().total - queue.Counts().done;
+    if (const std::optional<std::string> failure = batch.failure()) {
+        display.End("failed", kExitPagerFailed,
+                    "pager-cradle: the batch stopped: " + *failure + ". " + PagersText(left) +
+                        " left; once that is mended, run the same command again to go on.");
         return kExitPagerFailed;
     }
-    return queue.AllProgrammed() ? kExitDone : kExitPagerFailed;
+    if (queue.AllProgrammed()) {
+        display.End("done", kExitDone, "");
+        return kExitDone;
+    }
+    if (interrupted.load()) {
+        display.End("stopped", kExitInterrupted,
+                    "Stopped by Ctrl-C with " + PagersText(left) +
+                        " left; run the same command again to go on.");
+        return kExitInterrupted;
+    }
+    std::string message =
+        PagersText(left) + " of this batch " + (left == 1 ? "is" : "are") + " not programmed.";
+    if (!options.automatic && !isatty(STDIN_FILENO) && !queue.Finished()) {
+        message += " Without --auto and a terminal to press Enter on, a batch programs one "
+                   "round: the pagers seated now. Seat the next pagers and run the same command "
+                   "again (the journal goes on where it stopped), or add --auto to program each "
+                   "pager as it is seated.";
+    } else {
+        message += " Run the same command again to go on (the journal goes on where it stopped).";
+    }
+    display.End("failed", kExitPagerFailed, message);
+    return kExitPagerFailed;
 }
 
 int JournalCommand(const JournalCommandOptions& options) {

@@ -1,5 +1,7 @@
 #include "BatchDisplay.h"
 
+#include "CommandReport.h"
+
 #include "production/Journal.h"
 
 #include "image/ProgramState.h"
@@ -86,14 +88,18 @@ std::string BatchDisplay::SiteLine(const SiteView& view) const {
     }
     std::string pager;
     if (!view.serialNumber.empty()) {
-        pager += "serial " + view.serialNumber;
+        pager += "serial " + PagerText(view.serialNumber);
     }
     if (view.capcode) {
         pager +=
             (pager.empty() ? "" : "  ") + std::string("capcode ") + std::to_string(*view.capcode);
     }
-    std::snprintf(line, sizeof line, "%-22s %-22s %-22s %s", view.cradle.c_str(),
-                  ActivityText(view.activity), bar.c_str(), pager.c_str());
+    // Between rounds a site has not finished: it waits for the next pager and Enter.
+    const char* activity = betweenRounds_ && view.activity == SiteActivity::Finished
+                               ? "next round: seat a pager, press Enter"
+                               : ActivityText(view.activity);
+    std::snprintf(line, sizeof line, "%-22s %-22s %-22s %s", view.cradle.c_str(), activity,
+                  bar.c_str(), pager.c_str());
     return line;
 }
 
@@ -125,7 +131,7 @@ void BatchDisplay::Redraw(bool force) {
 void BatchDisplay::Log(const std::string& line, const nlohmann::ordered_json& event) {
     switch (style_) {
     case Style::Json:
-        std::cout << event.dump() << std::endl;
+        PrintJsonLine(event);
         return;
     case Style::Lines:
         std::fprintf(stderr, "%s %s\n", Clock().c_str(), line.c_str());
@@ -146,12 +152,12 @@ void BatchDisplay::SiteChanged(const SiteView& view) {
     if (newActivity && style_ != Style::Terminal && view.activity != SiteActivity::Finished) {
         std::string line = view.cradle + ": " + ActivityText(view.activity);
         if (view.activity == SiteActivity::Writing && !view.serialNumber.empty()) {
-            line += " serial " + view.serialNumber;
+            line += " serial " + PagerText(view.serialNumber);
         }
         Log(line, {{"event", "site"},
                    {"cradle", view.cradle},
                    {"activity", ActivityText(view.activity)},
-                   {"serialNumber", view.serialNumber}});
+                   {"serialNumber", PagerText(view.serialNumber)}});
         return;
     }
     Redraw(newActivity);
@@ -165,7 +171,7 @@ void BatchDisplay::PagerEnded(const PagerRecord& record) {
     }
     std::string line = record.cradle + ": pager " + std::to_string(record.assignment + 1) + " " +
                        std::string(OutcomeName(record.outcome)) + " (" +
-                       GenerationName(record.mode) + ", serial " + record.serialNumber +
+                       GenerationName(record.mode) + ", serial " + PagerText(record.serialNumber) +
                        ", capcodes " + capcodes + ")";
     if (!record.reason.empty()) {
         line += ": " + record.reason;
@@ -175,7 +181,7 @@ void BatchDisplay::PagerEnded(const PagerRecord& record) {
                {"assignment", record.assignment + 1},
                {"outcome", OutcomeName(record.outcome)},
                {"generation", GenerationName(record.mode)},
-               {"serialNumber", record.serialNumber},
+               {"serialNumber", PagerText(record.serialNumber)},
                {"capcodes", record.capcodes},
                {"reason", record.reason}});
 }
@@ -188,8 +194,7 @@ void BatchDisplay::Notice(const std::string& cradle, const std::string& text) {
 void BatchDisplay::Say(const std::string& text) {
     std::lock_guard lock(mutex_);
     if (style_ == Style::Json) {
-        std::cout << nlohmann::ordered_json{{"event", "message"}, {"text", text}}.dump()
-                  << std::endl;
+        PrintJsonLine({{"event", "message"}, {"text", text}});
         return;
     }
     ClearLive();
@@ -200,16 +205,15 @@ void BatchDisplay::Say(const std::string& text) {
 void BatchDisplay::Finish() {
     std::lock_guard lock(mutex_);
     const QueueCounts counts = queue_.Counts();
+    betweenRounds_ = false;
     if (style_ == Style::Json) {
-        std::cout << nlohmann::ordered_json{{"event", "summary"},
-                                            {"total", counts.total},
-                                            {"done", counts.done},
-                                            {"failed", counts.failed},
-                                            {"left", counts.Left()},
-                                            {"heldBack", counts.heldBack},
-                                            {"refused", counts.refused}}
-                         .dump()
-                  << std::endl;
+        PrintJsonLine({{"event", "summary"},
+                       {"total", counts.total},
+                       {"done", counts.done},
+                       {"failed", counts.failed},
+                       {"left", counts.Left()},
+                       {"heldBack", counts.heldBack},
+                       {"refused", counts.refused}});
         return;
     }
     if (style_ == Style::Terminal) {
@@ -218,4 +222,31 @@ void BatchDisplay::Finish() {
         return;
     }
     std::fprintf(stderr, "%s %s\n", Clock().c_str(), SummaryText().c_str());
+}
+
+void BatchDisplay::BetweenRounds(bool waiting) {
+    std::lock_guard lock(mutex_);
+    betweenRounds_ = waiting;
+    Redraw(true);
+}
+
+void BatchDisplay::LineTyped() {
+    std::lock_guard lock(mutex_);
+    // The Enter echoed on the terminal moved the cursor a line down, under the live lines.
+    if (style_ == Style::Terminal && liveLines_ > 0) {
+        ++liveLines_;
+    }
+}
+
+void BatchDisplay::End(const std::string& outcome, int exitStatus, const std::string& message) {
+    std::lock_guard lock(mutex_);
+    if (style_ == Style::Json) {
+        PrintJsonLine({{"event", "end"},
+                       {"outcome", outcome},
+                       {"exitStatus", exitStatus},
+                       {"message", message}});
+    }
+    if (!message.empty()) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+    }
 }

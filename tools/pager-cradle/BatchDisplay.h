@@ -28,6 +28,12 @@ public:
     void Say(const std::string& text);
     // The summary line, for the end of the batch; the live lines are left as they are.
     void Finish();
+    // While the batch waits for Enter, the sites that ended their round say so.
+    void BetweenRounds(bool waiting);
+    // The user typed a line (Enter) below the live lines.
+    void LineTyped();
+    // The last word: the message on standard error and, with --json, the "end" event.
+    void End(const std::string& outcome, int exitStatus, const std::string& message);
 
     // The terminal style when standard error is a terminal, else plain lines; JSON when asked.
     static Style ChooseStyle(bool json, bool quiet);
@@ -47,5 +53,6 @@ private:
     mutable std::mutex mutex_;
     std::map<std::string, SiteView> sites_;
     std::size_t liveLines_ = 0;
+    bool betweenRounds_ = false;
     std::chrono::steady_clock::time_point drawnAt_{};
 };

@@ -8,8 +8,10 @@
 #include "image/SettingsDiff.h"
 #include "image/SettingsJson.h"
 #include "programming/BlockRegions.h"
+#include "programming/CapcodeIncrement.h"
 #include "programming/TransferDetails.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -167,13 +169,66 @@ void SaveTextOutput(const std::string& path, const std::string& text) {
     }
 }
 
-void CheckOutputFolder(const std::string& path) {
+namespace {
+
+void CheckOutput(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        throw CradleCommandError(kExitBadInput, "Cannot save " + path + ": " +
+                                                    NotRegularReason(status.st_mode) +
+                                                    ". Give the name of a file to write.");
+    }
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (folder.empty()) {
         folder = ".";
     }
     if (::access(folder.c_str(), W_OK | X_OK) != 0) {
-        throw CradleCommandError(kExitBadInput, "Cannot save into " + folder.string() + ": " +
-                                                    std::strerror(errno));
+        throw CradleCommandError(kExitBadInput, "Cannot save " + path + " into " + folder.string() +
+                                                    ": " + std::strerror(errno) +
+                                                    ". Choose another folder.");
     }
+}
+
+// The file a path names, links and "." resolved as far as they exist.
+std::filesystem::path FileOf(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path file = std::filesystem::weakly_canonical(path, error);
+    return error ? std::filesystem::absolute(path).lexically_normal() : file;
+}
+
+} // namespace
+
+void CheckOutputs(const std::vector<std::string>& paths) {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        CheckOutput(paths[i]);
+        for (std::size_t j = 0; j < i; ++j) {
+            std::error_code error;
+            if (FileOf(paths[i]) == FileOf(paths[j]) ||
+                std::filesystem::equivalent(paths[i], paths[j], error)) {
+                throw CradleCommandError(kExitBadInput,
+                                         paths[j] + " and " + paths[i] +
+                                             " name the same file; give each output a name "
+                                             "of its own.");
+            }
+        }
+    }
+}
+
+std::optional<std::string> CapcodeRefusal(const PagerInput& input) {
+    PagerSettings settings = input.settings;
+    if (!input.isSettings) {
+        DecodeImage(input.image, input.mode.value_or(kModeV2), settings);
+    }
+    for (int row = 0; row < PagerSettings::kCapcodes; ++row) {
+        const std::uint32_t capcode = settings.capcodes[row];
+        const std::string where =
+            "capcode " + std::to_string(row + 1) + " is " + std::to_string(capcode);
+        if (capcode == 0 && settings.capcodeEnabled[row] != 0) {
+            return where + " but enabled; a pager takes capcodes 8 to 2097151.";
+        }
+        if (capcode != 0 && capcode < kLowestCapcode) {
+            return where + "; a pager takes capcodes 8 to 2097151 (0 marks a row not in use).";
+        }
+    }
+    return std::nullopt;
 }

@@ -41,5 +41,12 @@ std::vector<std::string> PagerDifferences(const PagerInput& input, const PagerIm
 // status 2.
 void SaveImageOutput(const std::string& path, const PagerImage& image);
 void SaveTextOutput(const std::string& path, const std::string& text);
-// Throws when a file could not be created in the folder of path, before a pager is read.
-void CheckOutputFolder(const std::string& path);
+// Checks, before a pager is read, that each output can be written: its folder takes files, the
+// name is not a folder, pipe or device, and no two outputs name the same file. Throws
+// CradleCommandError with exit status 2 otherwise.
+void CheckOutputs(const std::vector<std::string>& paths);
+
+// Why the pager cannot take the input's capcodes, or nothing: a capcode 1..7 anywhere, or 0 in
+// an enabled row (a pager takes 8 to 2097151; 0 marks a row not in use). Known from the input
+// alone, so a write refuses before it touches the pager.
+std::optional<std::string> CapcodeRefusal(const PagerInput& input);

@@ -1,5 +1,7 @@
 #include "CommandReport.h"
 
+#include "image/SettingsJson.h"
+
 #include <cstdio>
 #include <iostream>
 
@@ -21,9 +23,18 @@ int CommandReport::Finish(bool done, int exitStatus, const std::string& message)
         object_["outcome"] = done ? "done" : "failed";
         object_["exitStatus"] = exitStatus;
         object_["message"] = message;
-        std::cout << object_.dump() << std::endl;
+        PrintJsonLine(object_);
     }
     return exitStatus;
+}
+
+std::string PagerText(std::string_view bytes) {
+    return Latin1ToUtf8(bytes);
+}
+
+void PrintJsonLine(const nlohmann::ordered_json& value) {
+    std::cout << value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+              << std::endl;
 }
 
 std::string TransferFailureText(const TransferOutcome& outcome, const std::string& pagerState) {

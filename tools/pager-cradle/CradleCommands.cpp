@@ -155,8 +155,12 @@ std::string SeatOfMode(std::uint8_t mode) {
     return std::string(GenerationName(mode)) + " pager";
 }
 
+std::string SerialText(const PagerSettings& settings) {
+    return PagerText(UnalignedSerialNumber(settings.serialNumber));
+}
+
 std::string SerialForMessage(const PagerSettings& settings) {
-    const std::string serial = UnalignedSerialNumber(settings.serialNumber);
+    const std::string serial = SerialText(settings);
     return serial.empty() ? "no serial number" : "serial " + serial;
 }
 
@@ -170,6 +174,27 @@ std::filesystem::path BackupFolder(const std::optional<std::string>& chosen) {
     throw CradleCommandError(kExitBadInput,
                              "Neither XDG_STATE_HOME nor HOME is set: give the backup "
                              "folder with --backup-dir DIR.");
+}
+
+// The folder for the backup, made and checked before the pager is touched.
+std::filesystem::path PreparedBackupFolder(const std::optional<std::string>& chosen) {
+    const std::filesystem::path folder = BackupFolder(chosen);
+    if (std::optional<std::string> problem = PrepareBackupFolder(folder)) {
+        throw CradleCommandError(kExitBadInput, "Nothing was written: " + *problem +
+                                                    ". Choose another folder with --backup-dir, "
+                                                    "or write without a backup (--no-backup).");
+    }
+    return folder;
+}
+
+// The command that puts a backup back over everything a write covers, the serial number too.
+// A backup of a pager that named no generation takes its identity from the write it undoes.
+std::string RestoreCommand(const std::filesystem::path& backup, bool identified, std::uint8_t mode,
+                           const std::string& cradle) {
+    return "pager-cradle write " + backup.string() + " --serial" +
+           (identified ? std::string()
+                       : std::string(" --repair ") + (mode == kModeV1 ? "v1" : "v2")) +
+           " -c " + cradle;
 }
 
 std::string BlocksText(std::uint32_t written, std::uint32_t total) {
@@ -233,10 +258,11 @@ int ListCommand(bool json) {
 
 int ReadCommand(const ReadOptions& options, InterruptWatch& interrupts) {
     CommandReport report("read", options.json);
-    CheckOutputFolder(options.output);
+    std::vector<std::string> outputs{options.output};
     if (options.settingsOutput) {
-        CheckOutputFolder(*options.settingsOutput);
+        outputs.push_back(*options.settingsOutput);
     }
+    CheckOutputs(outputs);
     CommandSession session(options, interrupts);
     report.Set("cradle", session.site.id());
     const TransferOutcome outcome = session.Read();
@@ -264,15 +290,21 @@ int ReadCommand(const ReadOptions& options, InterruptWatch& interrupts) {
                            TransferFailureText(outcome, "Nothing was saved."));
     }
     SaveImageOutput(options.output, context.image);
+    report.Set("output", options.output);
     const bool identified = outcome.ok();
     if (options.settingsOutput) {
-        SaveTextOutput(*options.settingsOutput,
-                       SettingsToJson(context.settings, mode).dump(2) + "\n");
+        try {
+            SaveTextOutput(*options.settingsOutput,
+                           SettingsToJson(context.settings, mode).dump(2) + "\n");
+        } catch (const CradleCommandError& error) {
+            return report.Fail(error.status, "The image was saved into " + options.output +
+                                                 ", but the settings were not: " + error.what());
+        }
+        report.Set("settingsOutput", *options.settingsOutput);
     }
-    report.Set("output", options.output);
     if (identified) {
         report.Set("pager", SeatOfMode(mode));
-        report.Set("serialNumber", UnalignedSerialNumber(context.settings.serialNumber));
+        report.Set("serialNumber", SerialText(context.settings));
         return report.Done("Read the " + SeatOfMode(mode) + " in " + session.site.id() + " (" +
                            SerialForMessage(context.settings) + ") into " + options.output + ".");
     }
@@ -284,14 +316,43 @@ int ReadCommand(const ReadOptions& options, InterruptWatch& interrupts) {
 int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
     CommandReport report("write", options.json);
     PagerInput input = LoadPagerInput(options.input, options.mode, options.repair);
+    // What the input alone refuses is refused before the pager is touched.
+    if (!input.repairMode) {
+        if (std::optional<std::string> refusal = CapcodeRefusal(input)) {
+            return report.Fail(kExitPagerFailed,
+                               "Nothing was written: in " + options.input + ", " + *refusal);
+        }
+    }
+    std::optional<std::filesystem::path> folder;
+    if (!options.noBackup) {
+        folder = PreparedBackupFolder(options.backupDir);
+    }
     CommandSession session(options, interrupts);
     ProgrammerContext& context = session.site.context();
     report.Set("cradle", session.site.id());
 
-    std::optional<std::filesystem::path> backup;
     std::optional<std::uint8_t> pagerMode;
-    if (!options.noBackup) {
-        const std::filesystem::path folder = BackupFolder(options.backupDir);
+    if (!input.repairMode && (folder || !input.mode)) {
+        // A pager of the other generation is turned away before a backup is made of it; the
+        // write itself checks again.
+        const CradleSite::Seat seat = session.site.Identify();
+        if (seat == CradleSite::Seat::NoAnswer) {
+            return report.Fail(kExitNoCradle, "Cradle " + session.site.id() +
+                                                  " does not answer. Check the cable, then try "
+                                                  "again. Nothing was written.");
+        }
+        pagerMode = ModeOf(seat);
+        if (input.mode && pagerMode && *pagerMode != *input.mode) {
+            return report.Fail(kExitPagerFailed,
+                               "Nothing was written: the pager in " + session.site.id() + " is a " +
+                                   SeatOfMode(*pagerMode) + ", but " + options.input + " is for " +
+                                   GenerationName(*input.mode) + " pagers.");
+        }
+    }
+
+    std::optional<std::filesystem::path> backup;
+    bool backupIdentified = false;
+    if (folder) {
         const TransferOutcome read = session.Read("Backing up");
         if (read.result == TransferResult::Stopped) {
             return report.Fail(kExitInterrupted, "Stopped while backing up: nothing was written.");
@@ -302,28 +363,22 @@ int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
                                    TransferFailureText(read, "") +
                                    " To write without a backup, add --no-backup.");
         }
-        if (read.ok()) {
+        backupIdentified = read.ok();
+        if (backupIdentified) {
             pagerMode = context.state.programmingMode.load();
         }
-        std::error_code error;
-        std::filesystem::create_directories(folder, error);
-        backup = BackupPath(folder, read.ok() ? context.settings.serialNumber : std::string());
-        if (FileError saveError = SaveImageFile(*backup, context.image)) {
+        const SavedBackup saved =
+            SaveBackup(*folder, backupIdentified ? context.settings.serialNumber : std::string(),
+                       context.image);
+        if (!saved.path) {
             return report.Fail(kExitBadInput, "The backup could not be saved, so nothing was "
                                               "written: " +
-                                                  *saveError +
+                                                  saved.error +
                                                   ". Choose another folder with --backup-dir.");
         }
+        backup = saved.path;
         report.Set("backup", backup->string());
         std::fprintf(stderr, "Backup of the pager: %s\n", backup->c_str());
-    } else if (!input.mode) {
-        const CradleSite::Seat seat = session.site.Identify();
-        pagerMode = ModeOf(seat);
-        if (seat == CradleSite::Seat::NoAnswer) {
-            return report.Fail(kExitNoCradle, "Cradle " + session.site.id() +
-                                                  " does not answer. Check the cable, then try "
-                                                  "again. Nothing was written.");
-        }
     }
 
     WriteJob job = BuildWriteJob(input, pagerMode, options.writeSerialNumber);
@@ -348,12 +403,14 @@ int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
             written.result == TransferResult::CapcodeRefused || written.blocksWritten == 0) {
             state = "Nothing was written.";
         } else {
-            state = "The pager is partly written (" + BlocksText(written.blocksWritten, blocks) +
-                    ")" +
-                    (backup ? "; its previous contents are in " + backup->string() +
-                                  " (write them back with: pager-cradle write " + backup->string() +
-                                  " -c " + session.site.id() + ")."
-                            : "; write it again.");
+            state =
+                "The pager is partly written (" + BlocksText(written.blocksWritten, blocks) + ")" +
+                (backup
+                     ? "; its previous contents are in " + backup->string() +
+                           " (write them back with: " +
+                           RestoreCommand(*backup, backupIdentified, job.mode, session.site.id()) +
+                           ")."
+                     : "; write it again.");
         }
         if (written.result == TransferResult::OtherGeneration) {
             return report.Fail(kExitPagerFailed, "Nothing was written: " + written.details + " " +
@@ -362,6 +419,13 @@ int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
         }
         if (written.result == TransferResult::Stopped) {
             return report.Fail(kExitInterrupted, "Stopped at once. " + state);
+        }
+        if (written.result == TransferResult::NoPager) {
+            return report.Fail(ExitStatusOf(written),
+                               TransferFailureText(written, state) +
+                                   " If the pager is seated and still not recognised, its "
+                                   "identity may be damaged: write it with --repair v1 or "
+                                   "--repair v2, the generation of the pager.");
         }
         return report.Fail(ExitStatusOf(written), TransferFailureText(written, state));
     }
@@ -404,8 +468,9 @@ int VerifyCommand(const VerifyOptions& options, InterruptWatch& interrupts) {
         return report.Done("The " + SeatOfMode(pagerMode) + " in " + session.site.id() +
                            " holds what " + options.input + " says.");
     }
+    // With --json standard output carries the object alone; the list is in it.
     for (const std::string& line : differences) {
-        std::cout << line << '\n';
+        std::fprintf(options.json ? stderr : stdout, "%s\n", line.c_str());
     }
     return report.Fail(kExitPagerFailed, std::to_string(differences.size()) + " difference" +
                                              (differences.size() == 1 ? "" : "s") + " between " +

@@ -1,10 +1,62 @@
 #include "BatchCommand.h"
+#include "CommandReport.h"
 #include "CradleCommands.h"
 #include "InterruptWatch.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <set>
+
+namespace {
+
+const std::set<std::string> kCommands = {"list", "read", "write", "verify", "batch", "journal"};
+
+// The command named on the command line, before the options are parsed: the first word that is
+// not an option.
+std::string CommandWord(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-') {
+            return argv[i];
+        }
+    }
+    return {};
+}
+
+bool HasArgument(int argc, char** argv, const char* argument) {
+    return std::any_of(argv + 1, argv + argc,
+                       [&](const char* word) { return std::strcmp(word, argument) == 0; });
+}
+
+// With --json, what a script expects on standard output when a command ends early: one object,
+// or for batch the "end" event of its JSON lines.
+void PrintFailureJson(const std::string& command, int exitStatus, const std::string& message) {
+    if (command == "batch") {
+        PrintJsonLine({{"event", "end"},
+                       {"outcome", "failed"},
+                       {"exitStatus", exitStatus},
+                       {"message", message}});
+    } else {
+        PrintJsonLine({{"command", command},
+                       {"outcome", "failed"},
+                       {"exitStatus", exitStatus},
+                       {"message", message}});
+    }
+}
+
+// Tells the user why the command ended early, and a script too with --json.
+int ReportFailure(const std::string& command, bool json, int exitStatus,
+                  const std::string& message) {
+    std::fprintf(stderr, "pager-cradle: %s\n", message.c_str());
+    if (json) {
+        PrintFailureJson(command, exitStatus, message);
+    }
+    return exitStatus;
+}
+
+} // namespace
 
 // pager-cradle: read, write and verify pagers in cradles from the command line, with the same
 // procedures as the window.
@@ -14,6 +66,7 @@ int main(int argc, char** argv) {
 
     CLI::App app{"Read, write and verify pagers in programming cradles."};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "pager-cradle " PAGER_VERSION);
     app.footer("Exit status: 0 done, 1 the pager operation failed, 2 bad input or usage, "
                "3 no cradle, no permission or the link failed, 130 stopped by Ctrl-C.");
 
@@ -84,7 +137,15 @@ int main(int argc, char** argv) {
         ->add_option("--count", batch.count,
                      "N pagers numbered from the template's own, as the window advances them")
         ->excludes(assignments)
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                const bool whole =
+                    !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+                return whole && text.find_first_not_of('0') != std::string::npos
+                           ? std::string()
+                           : "give a number of pagers, at least 1 (not " + text + ")";
+            },
+            "N>=1"));
     batchCommand->add_option("--cradles", batch.cradles, "all (default) or ID,ID,...");
     batchCommand->add_option("--mode", batch.mode, "generation of a settings template: v1 or v2")
         ->check(modeCheck);
@@ -111,12 +172,28 @@ int main(int argc, char** argv) {
     journalCommand->add_option("--serial", journal.serialNumber, "only this serial number");
     journalCommand->add_option("--capcode", journal.capcode, "only pagers with this capcode");
 
+    const std::string command = CommandWord(argc, argv);
+    const bool jsonAsked = HasArgument(argc, argv, "--json") && command != "list";
+    if (!command.empty() && kCommands.count(command) == 0) {
+        return ReportFailure(command, jsonAsked, kExitBadInput,
+                             "\"" + command +
+                                 "\" is not a command. The commands are list, read, write, "
+                                 "verify, batch and journal (see pager-cradle --help).");
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? kExitDone : kExitBadInput;
+        // CLI11 has told the user already.
+        const int status = app.exit(e) == 0 ? kExitDone : kExitBadInput;
+        if (status != kExitDone && jsonAsked) {
+            PrintFailureJson(command, status, e.what());
+        }
+        return status;
     }
 
+    const bool json =
+        (readCommand->parsed() && read.json) || (writeCommand->parsed() && write.json) ||
+        (verifyCommand->parsed() && verify.json) || (batchCommand->parsed() && batch.json);
     try {
         if (list->parsed()) {
             return ListCommand(listJson);
@@ -134,8 +211,14 @@ int main(int argc, char** argv) {
             return BatchCommand(batch, interrupts);
         }
         return JournalCommand(journal);
+
     } catch (const CradleCommandError& e) {
-        std::fprintf(stderr, "pager-cradle: %s\n", e.what());
-        return e.status;
+        return ReportFailure(command, json, e.status, e.what());
+    } catch (const std::exception& e) {
+        // Nothing a cradle, a file or the journal does may end the program unreported.
+        return ReportFailure(command, json, kExitPagerFailed,
+                             std::string("Stopped by an unexpected error: ") + e.what() +
+                                 ". If a pager was being written, check it with pager-cradle "
+                                 "verify before using it.");
     }
 }

@@ -81,10 +81,11 @@ AttemptResult PagerAttempt::Run(Generation generation) {
         return AttemptResult::WrongGeneration;
     }
     auto seen = std::make_unique<Seen>();
-    if (const std::optional<AttemptResult> end = ReadPager(*seen)) {
+    if (const std::optional<AttemptResult> end =
+            ReadPager(*seen, options_.backupFolder.has_value())) {
         return *end;
     }
-    if (const std::optional<AttemptResult> end = Recognise(*seen, generation)) {
+    if (const std::optional<AttemptResult> end = Recognise(*seen, generation, order_.id)) {
         return *end;
     }
     std::optional<Claim> claim;
@@ -97,12 +98,20 @@ AttemptResult PagerAttempt::Run(Generation generation) {
     if (!claim) {
         return AttemptResult::NoneFree;
     }
-    return Program(std::move(*claim), generation);
+    return Program(std::move(*claim), generation, template_, order_.name);
 }
 
-std::optional<AttemptResult> PagerAttempt::ReadPager(Seen& seen) {
+std::optional<AttemptResult> PagerAttempt::ResolveSeated(Generation generation) {
+    auto seen = std::make_unique<Seen>();
+    if (const std::optional<AttemptResult> end = ReadPager(*seen, false)) {
+        return end;
+    }
+    return Recognise(*seen, generation, std::nullopt);
+}
+
+std::optional<AttemptResult> PagerAttempt::ReadPager(Seen& seen, bool backUp) {
     CradleSite& cradle = site_.cradle();
-    if (options_.backupFolder) {
+    if (backUp) {
         site_.Begin(SiteActivity::BackingUp, 2 * kReadPassBlocks);
         const TransferOutcome read = ReadPagerMemory(cradle.link(), seen.memory, Control());
         switch (read.result) {
@@ -120,8 +129,8 @@ std::optional<AttemptResult> PagerAttempt::ReadPager(Seen& seen) {
         }
         PagerSettings settings;
         DecodeImage(seen.memory, *read.identity, settings);
-        const SavedBackup saved = SaveBackup(*options_.backupFolder, settings.serialNumber,
-                                             seen.memory);
+        const SavedBackup saved =
+            SaveBackup(*options_.backupFolder, settings.serialNumber, seen.memory);
         if (!saved.path) {
             // Every pager would fail the same way: the site stops, and nothing was claimed.
             throw std::runtime_error("the backup could not be saved: " + saved.error +
@@ -145,8 +154,9 @@ std::optional<AttemptResult> PagerAttempt::ReadPager(Seen& seen) {
     return std::nullopt;
 }
 
-std::optional<AttemptResult> PagerAttempt::Recognise(const Seen& seen, Generation generation) {
-    for (const HeldAssignment& held : ledger_.Held(order_.id)) {
+std::optional<AttemptResult> PagerAttempt::Recognise(const Seen& seen, Generation generation,
+                                                     std::optional<std::int64_t> order) {
+    for (const HeldAssignment& held : ledger_.Held(order)) {
         const PagerImage image =
             PagerImageFor(held.batchTemplate, held.numbers, held.generation, held.encodedAt);
         const bool carriesNumbers =
@@ -174,7 +184,7 @@ std::optional<AttemptResult> PagerAttempt::Recognise(const Seen& seen, Generatio
         }
         // Its number blocks changed, but not into the image: part of a write reached it.
         return Program(ledger_.Reclaim(held.assignment, Facts(generation, held.pagerBefore)),
-                       generation);
+                       generation, held.batchTemplate, held.orderName);
     }
     return std::nullopt;
 }
@@ -190,8 +200,8 @@ AttemptResult PagerAttempt::Resolve(const HeldAssignment& held, const PagerImage
     case TransferResult::Done: {
         ledger_.ResolveProgrammed(held.assignment, Site(),
                                   "seated again, it holds exactly the image written to it");
-        const PagerSettings settings = ApplyAssignment(held.batchTemplate.settings,
-                                                       held.batchTemplate.rows, held.numbers);
+        const PagerSettings settings =
+            ApplyAssignment(held.batchTemplate.settings, held.batchTemplate.rows, held.numbers);
         site_.listener().PagerEnded({cradle.id(), held.orderName, held.position, "resolved",
                                      "it holds exactly the image written to it", held.generation,
                                      UnalignedSerialNumber(settings.serialNumber),
@@ -208,13 +218,15 @@ AttemptResult PagerAttempt::Resolve(const HeldAssignment& held, const PagerImage
     }
     // It holds part of the image: the same numbers are written again.
     return Program(ledger_.Reclaim(held.assignment, Facts(generation, held.pagerBefore)),
-                   generation);
+                   generation, held.batchTemplate, held.orderName);
 }
 
-AttemptResult PagerAttempt::Program(Claim claim, Generation generation) {
+AttemptResult PagerAttempt::Program(Claim claim, Generation generation,
+                                    const BatchTemplate& batchTemplate,
+                                    const std::string& orderName) {
     CradleSite& cradle = site_.cradle();
     const PagerSettings settings =
-        ApplyAssignment(template_.settings, template_.rows, claim.numbers);
+        ApplyAssignment(batchTemplate.settings, batchTemplate.rows, claim.numbers);
     const std::vector<std::uint32_t> capcodes = EnabledCapcodes(settings);
     site_.ShowPager(UnalignedSerialNumber(settings.serialNumber),
                     capcodes.empty() ? std::nullopt : std::optional(capcodes.front()));
@@ -249,9 +261,8 @@ AttemptResult PagerAttempt::Program(Claim claim, Generation generation) {
     const char* shown = end == AttemptEnd::Programmed    ? "programmed"
                         : end == AttemptEnd::FailedClean ? "failed"
                                                          : "held";
-    site_.listener().PagerEnded({cradle.id(), order_.name, claim.position, shown, reason,
-                                 generation, UnalignedSerialNumber(settings.serialNumber),
-                                 capcodes});
+    site_.listener().PagerEnded({cradle.id(), orderName, claim.position, shown, reason, generation,
+                                 UnalignedSerialNumber(settings.serialNumber), capcodes});
     switch (outcome.result) {
     case TransferResult::Done:
         return AttemptResult::Programmed;

@@ -39,16 +39,22 @@ class PagerAttempt {
 public:
     PagerAttempt(SiteContext& site, Ledger& ledger, const OrderInfo& order,
                  const BatchTemplate& batchTemplate, const AttemptOptions& options)
-        : site_(site), ledger_(ledger), order_(order), template_(batchTemplate),
-          options_(options) {}
+        : site_(site), ledger_(ledger), order_(order), template_(batchTemplate), options_(options) {
+    }
 
     AttemptResult Run(Generation generation);
 
+    // Resolves the seated pager against the held assignments of every order, without
+    // claiming anything new: nothing when it carries none of their numbers.
+    std::optional<AttemptResult> ResolveSeated(Generation generation);
+
 private:
     struct Seen;
-    std::optional<AttemptResult> ReadPager(Seen& seen);
-    std::optional<AttemptResult> Recognise(const Seen& seen, Generation generation);
-    AttemptResult Program(Claim claim, Generation generation);
+    std::optional<AttemptResult> ReadPager(Seen& seen, bool backUp);
+    std::optional<AttemptResult> Recognise(const Seen& seen, Generation generation,
+                                           std::optional<std::int64_t> order);
+    AttemptResult Program(Claim claim, Generation generation, const BatchTemplate& batchTemplate,
+                          const std::string& orderName);
     AttemptResult Resolve(const HeldAssignment& held, const PagerImage& image,
                           Generation generation);
     TransferControl Control();

@@ -172,7 +172,7 @@ INSERT INTO attempts VALUES (3, 1, 2, 1741942803000, 'usb:1', 'V2', 'A3', '1016 
     'failed', 'no pager', 'cc');
 INSERT INTO attempt_capcodes VALUES (1, 1000), (1, 2000), (2, 1008), (2, 2000), (3, 1016),
     (3, 2000);
-PRAGMA application_id = 1349939786; PRAGMA user_version = 1;
+PRAGMA application_id = 1348956746; PRAGMA user_version = 1;
 )sql");
     }
     auto ledger = Ledger::OpenForRecording(path(), Clock());

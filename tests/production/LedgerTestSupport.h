@@ -13,7 +13,7 @@
 // A ledger file in a fresh folder, local time two hours east of UTC for exact times, and a
 // clock that starts at 2025-03-14 09:00:00 UTC and moves one second at every reading.
 class LedgerTest : public testing::Test {
-protected:
+public:
     void SetUp() override {
         folder = std::filesystem::temp_directory_path() /
                  ("ledger-test-" + std::to_string(getpid()) + "-" +
@@ -37,7 +37,8 @@ protected:
 
     Ledger::Clock Clock() {
         return [this] {
-            return std::chrono::system_clock::time_point(std::chrono::seconds(1741942800 + ticks++));
+            return std::chrono::system_clock::time_point(
+                std::chrono::seconds(1741942800 + ticks++));
         };
     }
     std::string path() const { return (folder / "ledger.db").string(); }

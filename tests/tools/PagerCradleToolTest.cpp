@@ -1,9 +1,9 @@
 // pager-cradle run as a technician runs it, beside pager-cradle-sim processes.
 #include "tests/link/backends/SimulatorProcess.h"
 
+#include "image/Generation.h"
 #include "image/ImageCodec.h"
 #include "image/ImageFiles.h"
-#include "image/ProgramState.h"
 #include "image/SettingsJson.h"
 #include "link/sim/FactoryPagers.h"
 
@@ -87,7 +87,7 @@ protected:
         return Run(PAGER_CRADLE_TOOL, arguments);
     }
 
-    void SaveSettings(const fs::path& path, const PagerSettings& settings, std::uint8_t mode) {
+    void SaveSettings(const fs::path& path, const PagerSettings& settings, Generation mode) {
         std::ofstream(path) << SettingsToJson(settings, mode).dump(2);
     }
 
@@ -95,9 +95,9 @@ protected:
     void SavePager(const fs::path& path, const std::string& serialBytes) {
         PagerImage image = MakeFactoryPager(FactoryPager::V2);
         PagerSettings settings;
-        DecodeImage(image, kModeV2, settings);
+        DecodeImage(image, Generation::V2, settings);
         settings.serialNumber = serialBytes;
-        EncodeImage(settings, kModeV2, std::nullopt, image);
+        EncodeImage(settings, Generation::V2, std::nullopt, image);
         ASSERT_FALSE(SaveImageFile(path, image));
     }
 
@@ -122,11 +122,11 @@ TEST_F(PagerCradleTool, WritesSettingsToTheChosenOfTwoCradles) {
     EXPECT_NE(list.out.find("V2 pager"), std::string::npos) << list.out;
 
     PagerSettings settings;
-    DecodeImage(MakeFactoryPager(FactoryPager::V1), kModeV1, settings);
+    DecodeImage(MakeFactoryPager(FactoryPager::V1), Generation::V1, settings);
     settings.startupText = "FROM JSON";
     settings.capcodes[2] = 123456;
     settings.capcodeEnabled[2] = 1;
-    SaveSettings(Path("v1.json"), settings, kModeV1);
+    SaveSettings(Path("v1.json"), settings, Generation::V1);
     const Result written = Cradle({"write", Path("v1.json"), "-c", v1, "--no-backup"});
     ASSERT_EQ(written.status, 0) << written.err;
 
@@ -247,9 +247,9 @@ TEST_F(PagerCradleTool, TextsAbove127ReachJsonAndTerminalAsUtf8) {
     EXPECT_NE(read.err.find(utf8), std::string::npos) << read.err;
 
     PagerSettings settings;
-    DecodeImage(ImageFile(Path("read.sav")), kModeV2, settings);
+    DecodeImage(ImageFile(Path("read.sav")), Generation::V2, settings);
     settings.serialNumber = "\xC5LESUND-7";
-    SaveSettings(Path("new.json"), settings, kModeV2);
+    SaveSettings(Path("new.json"), settings, Generation::V2);
     const Result written = Cradle({"write", Path("new.json"), "--serial", "--json", "--no-backup"});
     EXPECT_EQ(written.status, 0) << written.err;
     OneObject(written);
@@ -347,10 +347,10 @@ TEST_F(PagerCradleTool, ThePrintedRestoreCommandPutsTheBackupBack) {
     // first ten blocks hold the settings and the serial number: 300 breaks it off after them.
     StartCradle({"--memory", Path("pager.sav"), "--bad-status-at", "300"});
     PagerSettings settings;
-    DecodeImage(before, kModeV2, settings);
+    DecodeImage(before, Generation::V2, settings);
     settings.serialNumber = "NEW-0002";
     settings.startupText = "CHANGED";
-    SaveSettings(Path("new.json"), settings, kModeV2);
+    SaveSettings(Path("new.json"), settings, Generation::V2);
 
     const Result broken =
         Cradle({"write", Path("new.json"), "--serial", "--backup-dir", Path("backups")});
@@ -383,7 +383,8 @@ TEST_F(PagerCradleTool, BatchRefusesMistakesBeforeTheFirstPager) {
     const PagerImage before = ImageFile(Path("pager.sav"));
     const std::string cradle = StartCradle({"--memory", Path("pager.sav")});
     std::ofstream(Path("file")) << "x";
-    const std::vector<std::string> batch = {"batch", Path("pager.sav"), "--journal", Path("j.db")};
+    const std::vector<std::string> batch = {"batch", Path("pager.sav"), "--journal", Path("j.db"),
+                                            "--shared-only"};
     const struct {
         std::vector<std::string> arguments;
         int status;

@@ -6,14 +6,20 @@
 #include "CradleCommands.h"
 
 #include "image/ImageCodec.h"
+#include "image/SettingsJson.h"
 #include "production/AssignmentList.h"
-#include "production/CountedNumbering.h"
 #include "production/CradleDirectory.h"
 #include "production/JournalListing.h"
+#include "production/OrderPlan.h"
 #include "production/PagerBackup.h"
+#include "programming/SerialNumber.h"
 
 #include <poll.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
 
 #include <algorithm>
 #include <atomic>
@@ -25,18 +31,20 @@ namespace {
 
 BatchTemplate LoadTemplate(const BatchCommandOptions& options) {
     const PagerInput input = LoadPagerInput(options.templatePath, options.mode, std::nullopt);
-    BatchTemplate batchTemplate;
-    batchTemplate.mode = input.mode;
-    if (input.isSettings) {
-        batchTemplate.settings = input.settings;
-    } else {
-        DecodeImage(input.image, *input.mode, batchTemplate.settings);
+    PagerSettings settings = input.settings;
+    if (!input.isSettings) {
+        DecodeImage(input.image, *input.mode, settings);
     }
-    return batchTemplate;
+    return TemplateOf(std::move(settings), input.mode);
 }
 
-std::vector<Assignment> LoadNumbering(const BatchCommandOptions& options,
-                                      const BatchTemplate& batchTemplate) {
+std::string StemOf(const std::string& path) {
+    return std::filesystem::path(path).stem().string();
+}
+
+// The order the command asks for, checked whole before the ledger is opened.
+OrderPlan PlanOrder(const BatchCommandOptions& options, const BatchTemplate& batchTemplate) {
+    OrderPlan plan;
     if (options.assignments) {
         AssignmentList list = LoadAssignmentList(*options.assignments);
         if (!list.errors.empty()) {
@@ -46,18 +54,20 @@ std::vector<Assignment> LoadNumbering(const BatchCommandOptions& options,
             }
             throw CradleCommandError(kExitBadInput, text);
         }
-        if (list.assignments.empty()) {
-            throw CradleCommandError(kExitBadInput, *options.assignments + " has no assignments.");
+        plan = PlanFromList(options.order.value_or(StemOf(*options.assignments)), batchTemplate,
+                            list, options.sharedOnly);
+    } else {
+        plan = PlanFromCount(options.order.value_or(StemOf(options.templatePath)), batchTemplate,
+                             *options.count, options.sharedOnly);
+    }
+    if (!plan.errors.empty()) {
+        std::string text = "The order \"" + plan.spec.name + "\" is refused; nothing was written:";
+        for (const std::string& error : plan.errors) {
+            text += "\n  " + error;
         }
-        return std::move(list.assignments);
+        throw CradleCommandError(kExitBadInput, text);
     }
-    CountedNumbering numbering = NumberPagers(batchTemplate.settings, *options.count);
-    if (!numbering.error.empty()) {
-        const bool ended = numbering.error.ends_with('.');
-        throw CradleCommandError(kExitBadInput,
-                                 numbering.error + (ended ? "" : ".") + " Nothing was written.");
-    }
-    return std::move(numbering.assignments);
+    return plan;
 }
 
 std::string Trimmed(const std::string& text) {
@@ -150,24 +160,54 @@ std::vector<std::unique_ptr<CradleSite>> OpenSites(const std::string& chosen) {
     return sites;
 }
 
-void ReportHeldBack(const BatchProgress& progress, bool retry) {
-    if (progress.heldBackAttempts.empty()) {
-        return;
+std::string PagersText(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " pager" : " pagers");
+}
+
+std::string HeldText(const HeldAssignment& held) {
+    const PagerSettings settings =
+        ApplyAssignment(held.batchTemplate.settings, held.batchTemplate.rows, held.numbers);
+    std::string text = "  assignment " + std::to_string(held.position + 1) + " of order \"" +
+                       held.orderName + "\", serial " +
+                       PagerText(UnalignedSerialNumber(settings.serialNumber)) + ", capcodes " +
+                       CapcodesText(EnabledCapcodes(settings));
+    if (!held.cradle.empty()) {
+        text += ", last in " + held.cradle + (held.station.empty() ? "" : " at " + held.station);
     }
-    std::fprintf(stderr, "%zu pager%s of this batch %s interrupted mid-write:\n",
-                 progress.heldBackAttempts.size(), progress.heldBackAttempts.size() == 1 ? "" : "s",
-                 progress.heldBackAttempts.size() == 1 ? "was" : "were");
-    for (const JournalEntry& entry : progress.heldBackAttempts) {
-        std::fprintf(stderr, "  pager %zu, serial %s, capcodes %s, in %s at %s\n",
-                     entry.assignment + 1, entry.serialNumber.c_str(),
-                     CapcodesText(entry.capcodes).c_str(), entry.cradle.c_str(),
-                     LocalTimeText(entry.time).c_str());
+    return text + (held.reason.empty() ? "" : ": " + held.reason);
+}
+
+// The held assignments of an order and how to settle each.
+std::string HeldAdvice(Ledger& ledger, std::int64_t order, const std::string& ledgerName) {
+    const std::vector<HeldAssignment> held = ledger.Held(order);
+    if (held.empty()) {
+        return {};
     }
-    std::fputs(retry ? "Their numbers are handed out again (--retry-interrupted).\n"
-                     : "Those pagers may hold these numbers, so they are not handed out again. "
-                       "Check the pagers (pager-cradle verify), then add --retry-interrupted to "
-                       "hand the numbers out again.\n",
-               stderr);
+    std::string text = PagersText(held.size()) + " may hold numbers of this order and " +
+                       (held.size() == 1 ? "is" : "are") + " held; no other pager gets them:";
+    for (const HeldAssignment& one : held) {
+        text += "\n" + HeldText(one);
+    }
+    return text + "\nSeat each in a cradle and run: pager-cradle resolve --journal " + ledgerName +
+           " (or seat them during the next run of this batch). A pager that is destroyed: "
+           "pager-cradle journal " +
+           ledgerName + " --order \"" + held.front().orderName + "\" --release N.";
+}
+
+std::unique_ptr<Ledger> OpenLedger(const std::string& where) {
+    try {
+        return Ledger::OpenForRecording(where);
+    } catch (const LedgerError& error) {
+        throw CradleCommandError(kExitBadInput, error.what());
+    }
+}
+
+std::string Hostname() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0 || name[0] == 0) {
+        return "station";
+    }
+    return name;
 }
 
 // Waits for Enter on a terminal; false when the user stops (Ctrl-C, end of input).
@@ -191,8 +231,55 @@ bool WaitForNextRound(BatchDisplay& display, const Batch& batch) {
     return false;
 }
 
-std::string PagersText(std::size_t count) {
-    return std::to_string(count) + (count == 1 ? " pager" : " pagers");
+// Gives a held assignment back once the operator has typed the serial number of the pager
+// that is destroyed.
+int ReleaseCommand(const JournalCommandOptions& options) {
+    std::unique_ptr<Ledger> ledger = OpenLedger(options.journalPath);
+    std::vector<OrderInfo> orders = ledger->Orders();
+    if (!options.order && orders.size() != 1) {
+        throw CradleCommandError(kExitBadInput, "Name the order with --order NAME (see "
+                                                "pager-cradle journal).");
+    }
+    const std::string orderName = options.order.value_or(orders.front().name);
+    const std::optional<OrderInfo> order = ledger->FindOrder(orderName);
+    if (!order) {
+        throw CradleCommandError(kExitBadInput, "The ledger has no order \"" + orderName + "\".");
+    }
+    const std::size_t position = *options.release - 1;
+    const std::vector<HeldAssignment> held = ledger->Held(order->id);
+    const auto found = std::find_if(held.begin(), held.end(), [&](const HeldAssignment& one) {
+        return one.position == position;
+    });
+    if (found == held.end() || *options.release == 0) {
+        throw CradleCommandError(kExitBadInput, "Assignment " + std::to_string(*options.release) +
+                                                    " of order \"" + orderName +
+                                                    "\" is not held; only a held assignment can be "
+                                                    "released.");
+    }
+    const PagerSettings settings =
+        ApplyAssignment(found->batchTemplate.settings, found->batchTemplate.rows, found->numbers);
+    std::string serial = PagerText(UnalignedSerialNumber(settings.serialNumber));
+    const std::string expected = serial.empty() ? "destroyed" : serial;
+    std::fprintf(stderr,
+                 "%s\nIts numbers go to another pager once released. Only release it if "
+                 "this pager is destroyed or will never be used.\nType %s to release "
+                 "it: ",
+                 HeldText(*found).c_str(),
+                 serial.empty() ? "the word destroyed" : ("its serial number " + serial).c_str());
+    std::string typed;
+    if (!std::getline(std::cin, typed) || typed != expected) {
+        std::fputs("\nNot released.\n", stderr);
+        return kExitPagerFailed;
+    }
+    try {
+        ledger->Release(order->id, position, {options.station.value_or(Hostname()), ""},
+                        "the operator stated the pager is destroyed");
+    } catch (const LedgerRefusal& refusal) {
+        throw CradleCommandError(kExitBadInput, refusal.what());
+    }
+    std::fprintf(stderr, "Assignment %zu of order \"%s\" is free again.\n", *options.release,
+                 orderName.c_str());
+    return kExitDone;
 }
 
 } // namespace
@@ -204,34 +291,7 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
                                  "or with --count N.");
     }
     const BatchTemplate batchTemplate = LoadTemplate(options);
-    std::vector<Assignment> assignments = LoadNumbering(options, batchTemplate);
-    const std::string key =
-        BatchKey(batchTemplate.settings, batchTemplate.mode.value_or(0xFF), assignments);
-
-    std::unique_ptr<Journal> journal;
-    BatchProgress progress;
-    try {
-        journal = Journal::OpenForRecording(options.journalPath);
-        progress = journal->OpenBatch(key, assignments.size());
-    } catch (const JournalError& error) {
-        throw CradleCommandError(kExitBadInput, error.what());
-    }
-    ReportHeldBack(progress, options.retryInterrupted);
-    AssignmentQueue queue(assignments.size(), progress.usedUp,
-                          options.retryInterrupted ? std::set<std::size_t>() : progress.heldBack);
-    if (queue.AllProgrammed()) {
-        const std::string message =
-            "All " + PagersText(assignments.size()) + " of this batch are programmed already.";
-        std::fprintf(stderr, "%s\n", message.c_str());
-        if (options.json) {
-            PrintJsonLine({{"event", "end"},
-                           {"outcome", "done"},
-                           {"exitStatus", kExitDone},
-                           {"message", message}});
-        }
-        return kExitDone;
-    }
-
+    const OrderPlan plan = PlanOrder(options, batchTemplate);
     // A backup folder that takes no file would fail every pager alike: refused now.
     if (options.backupDir) {
         if (std::optional<std::string> problem = PrepareBackupFolder(*options.backupDir)) {
@@ -240,13 +300,47 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
                                                         "--backup-dir.");
         }
     }
+
+    std::unique_ptr<Ledger> ledger = OpenLedger(options.journalPath);
+    OrderInfo order;
+    try {
+        order = ledger->OpenOrder(plan.spec);
+    } catch (const LedgerRefusal& refusal) {
+        throw CradleCommandError(kExitBadInput,
+                                 std::string(refusal.what()) + "\nNothing was written.");
+    } catch (const LedgerError& error) {
+        throw CradleCommandError(kExitBadInput, error.what());
+    }
     std::vector<std::unique_ptr<CradleSite>> sites = OpenSites(options.cradles);
     std::vector<std::string> ids;
     ids.reserve(sites.size());
     for (const auto& site : sites) {
         ids.push_back(site->id());
     }
-    BatchDisplay display(BatchDisplay::ChooseStyle(options.json, options.quiet), queue, ids);
+    BatchDisplay display(
+        BatchDisplay::ChooseStyle(options.json, options.quiet),
+        [&] { return ledger->Counts(order.id); }, ids);
+    if (ledger->HeldAtOpen() > 0) {
+        display.Say(PagersText(ledger->HeldAtOpen()) +
+                    " of an earlier run ended with it mid-way "
+                    "and " +
+                    (ledger->HeldAtOpen() == 1 ? "is" : "are") + " held.");
+    }
+    const OrderCounts before = ledger->Counts(order.id);
+    display.Say(
+        "Order \"" + order.name + "\": " + PagersText(order.assignments) +
+        (order.created ? "" : ", " + std::to_string(before.programmed) + " programmed before") +
+        (order.added > 0 && !order.created ? ", " + std::to_string(order.added) + " new" : "") +
+        ".");
+    for (const std::string& line : SharedRowsText(plan.spec)) {
+        display.Say(line + ".");
+    }
+    const std::string ledgerName = options.journalPath;
+    if (before.programmed == before.total) {
+        display.End("done", kExitDone,
+                    "All " + PagersText(before.total) + " of this order are programmed already.");
+        return kExitDone;
+    }
 
     BatchOptions batchOptions;
     batchOptions.automatic = options.automatic;
@@ -254,10 +348,9 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
     if (options.backupDir) {
         batchOptions.backupFolder = *options.backupDir;
     }
-    batchOptions.allowReusedCapcodes = options.allowReusedCapcodes;
     batchOptions.attemptsPerPager = options.attempts;
-    Batch batch(batchTemplate, std::move(assignments), *journal, progress.batch, queue,
-                batchOptions, display);
+    batchOptions.station = options.station.value_or(Hostname());
+    Batch batch(*ledger, order, plan.spec.batchTemplate, batchOptions, display);
     for (auto& site : sites) {
         batch.AddSite(std::move(site));
     }
@@ -269,67 +362,126 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
                         "Ctrl-C again to stop them at once.");
             batch.StopTaking();
         } else {
-            display.Say("Stopping at once; the pagers in progress are recorded as interrupted.");
+            display.Say("Stopping at once; the ledger holds the numbers of the pagers in "
+                        "progress until they are seated again.");
             batch.StopNow();
         }
     });
-    if (progress.resumed) {
-        display.Say(
-            "Going on with the batch of this journal: " + std::to_string(queue.Counts().done) +
-            " of " + std::to_string(queue.Counts().total) + " programmed before.");
-    }
 
-    batch.Run();
-    while (!options.automatic && !batch.stopping() && !queue.Finished() && isatty(STDIN_FILENO) &&
-           WaitForNextRound(display, batch)) {
+    const auto nothingFree = [&] { return ledger->Counts(order.id).free == 0; };
+    if (!nothingFree()) {
         batch.Run();
+        while (!options.automatic && !batch.stopping() && !nothingFree() && isatty(STDIN_FILENO) &&
+               WaitForNextRound(display, batch)) {
+            batch.Run();
+        }
     }
     interrupts.SetHandler(nullptr);
     display.Finish();
 
-    const std::size_t left = queue.Counts().total - queue.Counts().done;
+    const OrderCounts counts = ledger->Counts(order.id);
+    const std::size_t left = counts.free + counts.claimed;
+    const std::string held = HeldAdvice(*ledger, order.id, ledgerName);
     if (const std::optional<std::string> failure = batch.failure()) {
         display.End("failed", kExitPagerFailed,
                     "pager-cradle: the batch stopped: " + *failure + ". " + PagersText(left) +
-                        " left; once that is mended, run the same command again to go on.");
+                        " left; once that is mended, run the same command again to go on." +
+                        (held.empty() ? "" : "\n" + held));
         return kExitPagerFailed;
     }
-    if (queue.AllProgrammed()) {
+    if (counts.programmed == counts.total) {
         display.End("done", kExitDone, "");
         return kExitDone;
     }
     if (interrupted.load()) {
         display.End("stopped", kExitInterrupted,
                     "Stopped by Ctrl-C with " + PagersText(left) +
-                        " left; run the same command again to go on.");
+                        " left; run the same command again to go on." +
+                        (held.empty() ? "" : "\n" + held));
         return kExitInterrupted;
     }
-    std::string message =
-        PagersText(left) + " of this batch " + (left == 1 ? "is" : "are") + " not programmed.";
-    if (!options.automatic && !isatty(STDIN_FILENO) && !queue.Finished()) {
-        message += " Without --auto and a terminal to press Enter on, a batch programs one "
-                   "round: the pagers seated now. Seat the next pagers and run the same command "
-                   "again (the journal goes on where it stopped), or add --auto to program each "
-                   "pager as it is seated.";
-    } else {
-        message += " Run the same command again to go on (the journal goes on where it stopped).";
+    std::string message = PagersText(counts.total - counts.programmed) + " of this order " +
+                          (counts.total - counts.programmed == 1 ? "is" : "are") +
+                          " not programmed.";
+    if (left > 0) {
+        if (!options.automatic && !isatty(STDIN_FILENO)) {
+            message += " Without --auto and a terminal to press Enter on, a batch programs one "
+                       "round: the pagers seated now. Seat the next pagers and run the same "
+                       "command again (the order goes on where it stopped), or add --auto to "
+                       "program each pager as it is seated.";
+        } else {
+            message += " Run the same command again to go on (the order goes on where it "
+                       "stopped).";
+        }
     }
-    display.End("failed", kExitPagerFailed, message);
+    if (counts.refused > 0) {
+        message += " " + PagersText(counts.refused) +
+                   " can never be programmed: a number of theirs belongs elsewhere (see pager-"
+                   "cradle journal).";
+    }
+    display.End("failed", kExitPagerFailed, message + (held.empty() ? "" : "\n" + held));
     return kExitPagerFailed;
 }
 
+int ResolveCommand(const ResolveCommandOptions& options, InterruptWatch& interrupts) {
+    std::unique_ptr<Ledger> ledger = OpenLedger(options.journalPath);
+    auto site = std::make_unique<CradleSite>(ChooseCradleId(options.cradle));
+    OpenCradleSite(*site);
+    const std::optional<Generation> generation = GenerationOf(site->Identify());
+    if (!generation) {
+        throw CradleCommandError(kExitPagerFailed, "No pager answers in cradle " + site->id() +
+                                                       ". Seat the pager, then try again.");
+    }
+    BatchDisplay display(BatchDisplay::ChooseStyle(false, options.quiet),
+                         [] { return OrderCounts{}; }, {site->id()});
+    std::atomic<bool> stopTaking{false};
+    interrupts.SetHandler([&](int) { site->stopRequested().store(true); });
+    SiteContext context(*site, display, stopTaking, std::chrono::milliseconds(200));
+    const AttemptOptions attemptOptions{true, std::nullopt, options.station.value_or(Hostname())};
+    const OrderInfo none;
+    const BatchTemplate noTemplate;
+    PagerAttempt attempt(context, *ledger, none, noTemplate, attemptOptions);
+    std::optional<AttemptResult> result;
+    try {
+        result = attempt.ResolveSeated(*generation);
+    } catch (const LedgerConflict& conflict) {
+        throw CradleCommandError(kExitPagerFailed, conflict.what());
+    }
+    interrupts.SetHandler(nullptr);
+    if (!result) {
+        std::fprintf(stderr,
+                     "The pager in %s carries no held assignment's numbers: nothing to "
+                     "resolve.\n",
+                     site->id().c_str());
+        return kExitPagerFailed;
+    }
+    switch (*result) {
+    case AttemptResult::Programmed:
+        return kExitDone;
+    case AttemptResult::Stopped:
+        return kExitInterrupted;
+    case AttemptResult::CradleLost:
+        return kExitNoCradle;
+    default:
+        return kExitPagerFailed;
+    }
+}
+
 int JournalCommand(const JournalCommandOptions& options) {
-    std::unique_ptr<Journal> journal;
-    JournalFilter filter;
+    if (options.release) {
+        return ReleaseCommand(options);
+    }
+    LedgerFilter filter;
+    filter.order = options.order;
     if (options.serialNumber) {
         filter.serialNumber = *options.serialNumber;
     }
     filter.capcode = options.capcode;
-    std::vector<JournalEntry> entries;
+    std::vector<LedgerEntry> entries;
     try {
-        journal = Journal::OpenForReading(options.journalPath);
-        entries = journal->Entries(filter);
-    } catch (const JournalError& error) {
+        std::unique_ptr<Ledger> ledger = Ledger::OpenForReading(options.journalPath);
+        entries = ledger->Entries(filter);
+    } catch (const LedgerError& error) {
         throw CradleCommandError(kExitBadInput, error.what());
     }
     if (options.csv) {

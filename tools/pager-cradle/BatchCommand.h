@@ -15,8 +15,9 @@ struct BatchCommandOptions {
     bool automatic = false;
     bool noVerify = false;
     std::optional<std::string> backupDir;
-    bool allowReusedCapcodes = false;
-    bool retryInterrupted = false;
+    std::optional<std::string> order;   // --order NAME
+    bool sharedOnly = false;            // every capcode shared by all pagers, on purpose
+    std::optional<std::string> station; // default: the host name
     int attempts = 3;
     bool quiet = false;
     bool json = false;
@@ -25,10 +26,22 @@ struct BatchCommandOptions {
 struct JournalCommandOptions {
     std::string journalPath;
     bool csv = false;
+    std::optional<std::string> order;
     std::optional<std::string> serialNumber;
     std::optional<std::uint32_t> capcode;
+    std::optional<std::size_t> release; // --release N: a held assignment of the order
+    std::optional<std::string> station;
 };
 
-// Both return the exit status, having told the user what happened.
+struct ResolveCommandOptions {
+    std::string journalPath;
+    std::optional<std::string> cradle;
+    std::optional<std::string> station;
+    bool quiet = false;
+};
+
+// Each returns the exit status, having told the user what happened.
 int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts);
+// Settles the held assignment whose numbers the seated pager carries.
+int ResolveCommand(const ResolveCommandOptions& options, InterruptWatch& interrupts);
 int JournalCommand(const JournalCommandOptions& options);

@@ -2,9 +2,7 @@
 
 #include "CommandReport.h"
 
-#include "production/Journal.h"
-
-#include "image/ProgramState.h"
+#include "image/Generation.h"
 
 #include <nlohmann/json.hpp>
 
@@ -37,10 +35,10 @@ std::string Minutes(double seconds) {
 
 } // namespace
 
-BatchDisplay::BatchDisplay(Style style, const AssignmentQueue& queue,
+BatchDisplay::BatchDisplay(Style style, std::function<OrderCounts()> counts,
                            std::vector<std::string> cradles)
-    : style_(style), queue_(queue), cradles_(std::move(cradles)),
-      doneAtStart_(queue.Counts().done) {
+    : style_(style), counts_(std::move(counts)), cradles_(std::move(cradles)),
+      doneAtStart_(counts_().programmed) {
     for (const std::string& cradle : cradles_) {
         sites_[cradle].cradle = cradle;
     }
@@ -54,16 +52,17 @@ BatchDisplay::Style BatchDisplay::ChooseStyle(bool json, bool quiet) {
 }
 
 std::string BatchDisplay::SummaryText() const {
-    const QueueCounts counts = queue_.Counts();
+    const OrderCounts counts = counts_();
+    const std::size_t left = counts.free + counts.claimed;
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-    const std::size_t doneNow = counts.done - doneAtStart_;
+    const std::size_t doneNow = counts.programmed - std::min(counts.programmed, doneAtStart_);
     const double perMinute = seconds > 0 ? doneNow * 60.0 / seconds : 0;
-    std::string text = "done " + std::to_string(counts.done) + "/" + std::to_string(counts.total) +
-                       "  failed " + std::to_string(counts.failed) + "  left " +
-                       std::to_string(counts.Left());
-    if (counts.heldBack > 0) {
-        text += "  held back " + std::to_string(counts.heldBack);
+    std::string text = "done " + std::to_string(counts.programmed) + "/" +
+                       std::to_string(counts.total) + "  failed " + std::to_string(failed_) +
+                       "  left " + std::to_string(left);
+    if (counts.held > 0) {
+        text += "  held " + std::to_string(counts.held);
     }
     if (counts.refused > 0) {
         text += "  refused " + std::to_string(counts.refused);
@@ -71,8 +70,8 @@ std::string BatchDisplay::SummaryText() const {
     char rate[64];
     std::snprintf(rate, sizeof rate, "  %.1f pagers/min", perMinute);
     text += rate;
-    if (doneNow > 0 && counts.Left() > 0) {
-        text += "  " + Minutes(seconds / doneNow * counts.Left()) + " left";
+    if (doneNow > 0 && left > 0) {
+        text += "  " + Minutes(seconds / doneNow * left) + " left";
     }
     return text;
 }
@@ -169,17 +168,18 @@ void BatchDisplay::PagerEnded(const PagerRecord& record) {
     for (const std::uint32_t capcode : record.capcodes) {
         capcodes += (capcodes.empty() ? "" : " ") + std::to_string(capcode);
     }
+    failed_ += record.outcome == "failed" || record.outcome == "held";
     std::string line = record.cradle + ": pager " + std::to_string(record.assignment + 1) + " " +
-                       std::string(OutcomeName(record.outcome)) + " (" +
-                       GenerationName(record.mode) + ", serial " + PagerText(record.serialNumber) +
-                       ", capcodes " + capcodes + ")";
+                       record.outcome + " (" + GenerationName(record.mode) + ", serial " +
+                       PagerText(record.serialNumber) + ", capcodes " + capcodes + ")";
     if (!record.reason.empty()) {
         line += ": " + record.reason;
     }
     Log(line, {{"event", "pager"},
                {"cradle", record.cradle},
+               {"order", record.order},
                {"assignment", record.assignment + 1},
-               {"outcome", OutcomeName(record.outcome)},
+               {"outcome", record.outcome},
                {"generation", GenerationName(record.mode)},
                {"serialNumber", PagerText(record.serialNumber)},
                {"capcodes", record.capcodes},
@@ -204,15 +204,15 @@ void BatchDisplay::Say(const std::string& text) {
 
 void BatchDisplay::Finish() {
     std::lock_guard lock(mutex_);
-    const QueueCounts counts = queue_.Counts();
+    const OrderCounts counts = counts_();
     betweenRounds_ = false;
     if (style_ == Style::Json) {
         PrintJsonLine({{"event", "summary"},
                        {"total", counts.total},
-                       {"done", counts.done},
-                       {"failed", counts.failed},
-                       {"left", counts.Left()},
-                       {"heldBack", counts.heldBack},
+                       {"done", counts.programmed},
+                       {"failed", failed_},
+                       {"left", counts.free + counts.claimed},
+                       {"held", counts.held},
                        {"refused", counts.refused}});
         return;
     }

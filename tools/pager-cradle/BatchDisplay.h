@@ -1,11 +1,11 @@
 #pragma once
 
-#include "production/AssignmentQueue.h"
 #include "production/Batch.h"
 
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -13,13 +13,15 @@
 
 // What a batch shows while it runs. On a terminal: a live line per site (cradle, activity,
 // bar, serial number and first capcode) under the log of pagers, and a summary line (done,
-// failed, left, pagers per minute, time left). Otherwise one line per event, or with --json
+// failed, left, held, pagers per minute, time left). Otherwise one line per event, or with --json
 // one JSON object per line.
 class BatchDisplay : public BatchListener {
 public:
     enum class Style { Terminal, Lines, Json };
 
-    BatchDisplay(Style style, const AssignmentQueue& queue, std::vector<std::string> cradles);
+    // `counts` tells where the order stands, from the ledger.
+    BatchDisplay(Style style, std::function<OrderCounts()> counts,
+                 std::vector<std::string> cradles);
 
     void SiteChanged(const SiteView& view) override;
     void PagerEnded(const PagerRecord& record) override;
@@ -46,13 +48,14 @@ private:
     void ClearLive();
 
     const Style style_;
-    const AssignmentQueue& queue_;
+    const std::function<OrderCounts()> counts_;
     const std::vector<std::string> cradles_;
     const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     const std::size_t doneAtStart_;
     mutable std::mutex mutex_;
     std::map<std::string, SiteView> sites_;
     std::size_t liveLines_ = 0;
+    std::size_t failed_ = 0; // pagers that failed in this run
     bool betweenRounds_ = false;
     std::chrono::steady_clock::time_point drawnAt_{};
 };

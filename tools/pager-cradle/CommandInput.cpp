@@ -4,12 +4,11 @@
 
 #include "image/ImageCodec.h"
 #include "image/ImageFiles.h"
-#include "image/ProgramState.h"
 #include "image/SettingsDiff.h"
 #include "image/SettingsJson.h"
-#include "programming/BlockRegions.h"
-#include "programming/CapcodeIncrement.h"
-#include "programming/TransferDetails.h"
+#include "programming/CapcodeCheck.h"
+#include "programming/transfer/BlockRegions.h"
+#include "programming/transfer/TransferDetails.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,11 +21,11 @@
 
 namespace {
 
-std::optional<std::uint8_t> ModeOption(const std::optional<std::string>& name) {
+std::optional<Generation> ModeOption(const std::optional<std::string>& name) {
     if (!name) {
         return std::nullopt;
     }
-    return *name == "v1" ? kModeV1 : kModeV2;
+    return *name == "v1" ? Generation::V1 : Generation::V2;
 }
 
 bool EndsWithJson(const std::string& path) {
@@ -45,8 +44,8 @@ std::string ReadInputFile(const std::string& path) {
     return bytes;
 }
 
-void StampIdentity(PagerImage& image, std::uint8_t mode) {
-    const auto& identity = mode == kModeV1 ? kIdentityV1 : kIdentityV2;
+void StampIdentity(PagerImage& image, Generation generation) {
+    const auto& identity = IdentityOf(generation);
     std::copy(identity.begin(), identity.end(), image.begin());
 }
 
@@ -68,7 +67,7 @@ PagerInput LoadPagerInput(const std::string& path, const std::optional<std::stri
     const std::string bytes = ReadInputFile(path);
     if (EndsWithJson(path)) {
         input.isSettings = true;
-        std::optional<std::uint8_t> jsonMode;
+        std::optional<Generation> jsonMode;
         if (auto error = ApplySettingsJsonText(bytes, input.settings, jsonMode)) {
             throw CradleCommandError(kExitBadInput, path + ": " + *error);
         }
@@ -83,7 +82,7 @@ PagerInput LoadPagerInput(const std::string& path, const std::optional<std::stri
                                                     "settings file must end in .json.)");
     }
     std::copy(bytes.begin(), bytes.end(), input.image.begin());
-    const std::optional<std::uint8_t> identity = ModeOfIdentity(input.image);
+    const std::optional<Generation> identity = GenerationOfImage(input.image);
     if (input.repairMode) {
         return input;
     }
@@ -102,27 +101,27 @@ PagerInput LoadPagerInput(const std::string& path, const std::optional<std::stri
     return input;
 }
 
-WriteJob BuildWriteJob(const PagerInput& input, std::optional<std::uint8_t> pagerMode,
+WriteJob BuildWriteJob(const PagerInput& input, std::optional<Generation> pagerMode,
                        bool writeSerialNumber) {
     WriteJob job;
-    job.mode = input.mode.value_or(pagerMode.value_or(kModeV2));
+    job.generation = input.mode.value_or(pagerMode.value_or(Generation::V2));
     job.writeSerialNumber = writeSerialNumber;
     job.repair = input.repairMode.has_value();
     if (input.isSettings) {
         PagerSettings settings = input.settings;
-        EncodeImage(settings, job.mode, CurrentLocalTime(), job.image);
+        EncodeImage(settings, job.generation, CurrentLocalTime(), job.image);
     } else {
         job.image = input.image;
     }
     if (job.repair) {
-        StampIdentity(job.image, job.mode);
+        StampIdentity(job.image, job.generation);
     }
     return job;
 }
 
 std::vector<std::string> PagerDifferences(const PagerInput& input, const PagerImage& memory,
-                                          std::uint8_t pagerMode, bool withSerialNumber) {
-    const std::uint8_t mode = input.mode.value_or(pagerMode);
+                                          Generation pagerMode, bool withSerialNumber) {
+    const Generation mode = input.mode.value_or(pagerMode);
     PagerImage expected = input.image;
     if (input.isSettings) {
         PagerSettings settings = input.settings;
@@ -214,21 +213,15 @@ void CheckOutputs(const std::vector<std::string>& paths) {
     }
 }
 
-std::optional<std::string> CapcodeRefusal(const PagerInput& input) {
+std::optional<std::string> CapcodeRefusalOf(const PagerInput& input) {
     PagerSettings settings = input.settings;
     if (!input.isSettings) {
-        DecodeImage(input.image, input.mode.value_or(kModeV2), settings);
+        DecodeImage(input.image, input.mode.value_or(Generation::V2), settings);
     }
-    for (int row = 0; row < PagerSettings::kCapcodes; ++row) {
-        const std::uint32_t capcode = settings.capcodes[row];
-        const std::string where =
-            "capcode " + std::to_string(row + 1) + " is " + std::to_string(capcode);
-        if (capcode == 0 && settings.capcodeEnabled[row] != 0) {
-            return where + " but enabled; a pager takes capcodes 8 to 2097151.";
-        }
-        if (capcode != 0 && capcode < kLowestCapcode) {
-            return where + "; a pager takes capcodes 8 to 2097151 (0 marks a row not in use).";
-        }
+    if (std::optional<CapcodeRefusal> refusal = FindCapcodeRefusal(settings)) {
+        // "Capcode 2 is 5; ..." read as part of a sentence.
+        refusal->details[0] = 'c';
+        return refusal->details;
     }
     return std::nullopt;
 }

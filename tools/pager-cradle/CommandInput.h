@@ -1,8 +1,8 @@
 #pragma once
 
+#include "image/Generation.h"
 #include "image/PagerImage.h"
 #include "image/PagerSettings.h"
-#include "programming/PagerJobs.h"
 
 #include <optional>
 #include <string>
@@ -16,9 +16,20 @@ struct PagerInput {
     PagerImage image{};
     PagerSettings settings;
     // The generation the input is for, when it says or the user said; otherwise the pager's.
-    std::optional<std::uint8_t> mode;
+    std::optional<Generation> mode;
     // --repair: the generation to stamp in, whatever the pager says.
-    std::optional<std::uint8_t> repairMode;
+    std::optional<Generation> repairMode;
+};
+
+// What a write sends, and how.
+struct WriteJob {
+    PagerImage image{};
+    // The generation the pager in the cradle must have.
+    Generation generation = Generation::V2;
+    // Also write the serial-number block (256..287).
+    bool writeSerialNumber = false;
+    // Write whatever the pager's identity says: no identity check.
+    bool repair = false;
 };
 
 // Reads and checks the input before any cradle is touched; bad input throws CradleCommandError with
@@ -28,14 +39,14 @@ PagerInput LoadPagerInput(const std::string& path, const std::optional<std::stri
 
 // The image to write: the image as it is, or the settings encoded as the window encodes them
 // (stamped with the time now) in the input's generation, else the pager's.
-WriteJob BuildWriteJob(const PagerInput& input, std::optional<std::uint8_t> pagerMode,
+WriteJob BuildWriteJob(const PagerInput& input, std::optional<Generation> pagerMode,
                        bool writeSerialNumber);
 
 // How the pager memory differs from the input, as pager-image diff lists settings (input
 // value -> pager value), over what a write covers; bytes that no setting shows are listed by
 // address. The serial number counts only with withSerialNumber, as only then is it written.
 std::vector<std::string> PagerDifferences(const PagerInput& input, const PagerImage& memory,
-                                          std::uint8_t pagerMode, bool withSerialNumber);
+                                          Generation pagerMode, bool withSerialNumber);
 
 // Output files, written whole or not at all; a failure throws CradleCommandError with exit
 // status 2.
@@ -49,4 +60,4 @@ void CheckOutputs(const std::vector<std::string>& paths);
 // Why the pager cannot take the input's capcodes, or nothing: a capcode 1..7 anywhere, or 0 in
 // an enabled row (a pager takes 8 to 2097151; 0 marks a row not in use). Known from the input
 // alone, so a write refuses before it touches the pager.
-std::optional<std::string> CapcodeRefusal(const PagerInput& input);
+std::optional<std::string> CapcodeRefusalOf(const PagerInput& input);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "programming/TransferOutcome.h"
+#include "programming/transfer/TransferOutcome.h"
 
 #include <nlohmann/json.hpp>
 

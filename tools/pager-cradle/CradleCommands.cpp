@@ -11,17 +11,15 @@
 #include "production/CradleDirectory.h"
 #include "production/CradleSite.h"
 #include "production/PagerBackup.h"
-#include "programming/CommandHost.h"
-#include "programming/PagerJobs.h"
 #include "programming/SerialNumber.h"
-
-#include "image/ProgramState.h"
+#include "programming/transfer/PagerTransfer.h"
 
 #include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 
 namespace {
 
@@ -33,8 +31,9 @@ std::string CradleListText(const std::vector<FoundCradle>& cradles) {
     return text;
 }
 
-// The cradle the user named, or the only one there is.
-std::string ChooseCradle(const std::optional<std::string>& requested) {
+} // namespace
+
+std::string ChooseCradleId(const std::optional<std::string>& requested) {
     const std::vector<FoundCradle> cradles = FindCradles();
     const FoundCradle* chosen = nullptr;
     if (requested) {
@@ -68,7 +67,7 @@ std::string ChooseCradle(const std::optional<std::string>& requested) {
     return chosen->id;
 }
 
-void OpenSite(CradleSite& site) {
+void OpenCradleSite(CradleSite& site) {
     switch (site.Open()) {
     case CradleSite::Access::Open:
         return;
@@ -85,6 +84,8 @@ void OpenSite(CradleSite& site) {
                                  " could not be opened. Check that it is plugged in, "
                                  "then run the command again.");
 }
+
+namespace {
 
 // The exit status for a transfer that did not succeed.
 int ExitStatusOf(const TransferOutcome& outcome) {
@@ -104,9 +105,10 @@ int ExitStatusOf(const TransferOutcome& outcome) {
 // on, so the pager is not left half-programmed; the next one stops at once.
 class InterruptPolicy {
 public:
-    InterruptPolicy(InterruptWatch& watch, ProgrammerContext& context, TransferProgress& progress)
+    InterruptPolicy(InterruptWatch& watch, std::atomic<bool>& stopRequested,
+                    TransferProgress& progress)
         : watch_(watch) {
-        watch_.SetHandler([this, &context, &progress](int) {
+        watch_.SetHandler([this, &stopRequested, &progress](int) {
             if (writing_.load() && !warned_.exchange(true)) {
                 progress.Interrupt();
                 std::fputs("Finishing the write so the pager is not left half-programmed. Press "
@@ -114,7 +116,7 @@ public:
                            stderr);
                 return;
             }
-            context.stopRequested.store(true);
+            stopRequested.store(true);
         });
     }
     ~InterruptPolicy() { watch_.SetHandler(nullptr); }
@@ -129,29 +131,39 @@ private:
     std::atomic<bool> warned_{false};
 };
 
-// One cradle opened for a command, with its host, progress bar and Ctrl-C handling.
+// One cradle opened for a command, with its progress bar and Ctrl-C handling.
 struct CommandSession {
     CommandSession(const CommonOptions& options, InterruptWatch& interrupts)
-        : site(ChooseCradle(options.cradle)), host(site.context()), progress(!options.quiet),
-          policy(interrupts, site.context(), progress) {
-        OpenSite(site);
-        host.onBlock = [this] { progress.Block(); };
+        : site(ChooseCradleId(options.cradle)), progress(!options.quiet),
+          policy(interrupts, site.stopRequested(), progress) {
+        OpenCradleSite(site);
     }
 
+    TransferControl Control() {
+        return {&site.stopRequested(), [this] { progress.Block(); }, {}};
+    }
+
+    // Reads the pager, both passes compared, into memory: a pager of either generation is
+    // decoded into the settings. An identity that names no pager ends in NoPager with the
+    // data read in memory.
     TransferOutcome Read(const std::string& step = "Reading") {
         progress.Begin(step, 2 * kReadPassBlocks);
-        TransferOutcome outcome = ReadPager(site.context(), host);
+        TransferOutcome outcome = ReadPagerMemory(site.link(), memory, Control());
         progress.End();
+        if (outcome.identity) {
+            DecodeImage(memory, *outcome.identity, settings);
+        }
         return outcome;
     }
 
     CradleSite site;
-    CommandHost host;
     TransferProgress progress;
     InterruptPolicy policy;
+    PagerImage memory{};
+    PagerSettings settings;
 };
 
-std::string SeatOfMode(std::uint8_t mode) {
+std::string SeatOfMode(Generation mode) {
     return std::string(GenerationName(mode)) + " pager";
 }
 
@@ -189,11 +201,11 @@ std::filesystem::path PreparedBackupFolder(const std::optional<std::string>& cho
 
 // The command that puts a backup back over everything a write covers, the serial number too.
 // A backup of a pager that named no generation takes its identity from the write it undoes.
-std::string RestoreCommand(const std::filesystem::path& backup, bool identified, std::uint8_t mode,
+std::string RestoreCommand(const std::filesystem::path& backup, bool identified, Generation mode,
                            const std::string& cradle) {
     return "pager-cradle write " + backup.string() + " --serial" +
            (identified ? std::string()
-                       : std::string(" --repair ") + (mode == kModeV1 ? "v1" : "v2")) +
+                       : std::string(" --repair ") + (mode == Generation::V1 ? "v1" : "v2")) +
            " -c " + cradle;
 }
 
@@ -266,8 +278,7 @@ int ReadCommand(const ReadOptions& options, InterruptWatch& interrupts) {
     CommandSession session(options, interrupts);
     report.Set("cradle", session.site.id());
     const TransferOutcome outcome = session.Read();
-    ProgrammerContext& context = session.site.context();
-    const std::uint8_t mode = context.state.programmingMode.load();
+    const Generation mode = outcome.identity.value_or(Generation::V2);
     switch (outcome.result) {
     case TransferResult::Done:
         break;
@@ -289,13 +300,13 @@ int ReadCommand(const ReadOptions& options, InterruptWatch& interrupts) {
         return report.Fail(ExitStatusOf(outcome),
                            TransferFailureText(outcome, "Nothing was saved."));
     }
-    SaveImageOutput(options.output, context.image);
+    SaveImageOutput(options.output, session.memory);
     report.Set("output", options.output);
     const bool identified = outcome.ok();
     if (options.settingsOutput) {
         try {
             SaveTextOutput(*options.settingsOutput,
-                           SettingsToJson(context.settings, mode).dump(2) + "\n");
+                           SettingsToJson(session.settings, mode).dump(2) + "\n");
         } catch (const CradleCommandError& error) {
             return report.Fail(error.status, "The image was saved into " + options.output +
                                                  ", but the settings were not: " + error.what());
@@ -304,9 +315,9 @@ int ReadCommand(const ReadOptions& options, InterruptWatch& interrupts) {
     }
     if (identified) {
         report.Set("pager", SeatOfMode(mode));
-        report.Set("serialNumber", SerialText(context.settings));
+        report.Set("serialNumber", SerialText(session.settings));
         return report.Done("Read the " + SeatOfMode(mode) + " in " + session.site.id() + " (" +
-                           SerialForMessage(context.settings) + ") into " + options.output + ".");
+                           SerialForMessage(session.settings) + ") into " + options.output + ".");
     }
     report.Set("pager", "no pager");
     return report.Done("Saved what cradle " + session.site.id() + " answered into " +
@@ -318,7 +329,7 @@ int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
     PagerInput input = LoadPagerInput(options.input, options.mode, options.repair);
     // What the input alone refuses is refused before the pager is touched.
     if (!input.repairMode) {
-        if (std::optional<std::string> refusal = CapcodeRefusal(input)) {
+        if (std::optional<std::string> refusal = CapcodeRefusalOf(input)) {
             return report.Fail(kExitPagerFailed,
                                "Nothing was written: in " + options.input + ", " + *refusal);
         }
@@ -328,10 +339,9 @@ int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
         folder = PreparedBackupFolder(options.backupDir);
     }
     CommandSession session(options, interrupts);
-    ProgrammerContext& context = session.site.context();
     report.Set("cradle", session.site.id());
 
-    std::optional<std::uint8_t> pagerMode;
+    std::optional<Generation> pagerMode;
     if (!input.repairMode && (folder || !input.mode)) {
         // A pager of the other generation is turned away before a backup is made of it; the
         // write itself checks again.
@@ -341,7 +351,7 @@ int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
                                                   " does not answer. Check the cable, then try "
                                                   "again. Nothing was written.");
         }
-        pagerMode = ModeOf(seat);
+        pagerMode = GenerationOf(seat);
         if (input.mode && pagerMode && *pagerMode != *input.mode) {
             return report.Fail(kExitPagerFailed,
                                "Nothing was written: the pager in " + session.site.id() + " is a " +
@@ -365,11 +375,11 @@ int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
         }
         backupIdentified = read.ok();
         if (backupIdentified) {
-            pagerMode = context.state.programmingMode.load();
+            pagerMode = read.identity;
         }
         const SavedBackup saved =
-            SaveBackup(*folder, backupIdentified ? context.settings.serialNumber : std::string(),
-                       context.image);
+            SaveBackup(*folder, backupIdentified ? session.settings.serialNumber : std::string(),
+                       session.memory);
         if (!saved.path) {
             return report.Fail(kExitBadInput, "The backup could not be saved, so nothing was "
                                               "written: " +
@@ -382,16 +392,21 @@ int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
     }
 
     WriteJob job = BuildWriteJob(input, pagerMode, options.writeSerialNumber);
-    if (!job.repair && pagerMode && *pagerMode != job.mode) {
+    if (!job.repair && pagerMode && *pagerMode != job.generation) {
         return report.Fail(kExitPagerFailed,
                            "Nothing was written: the pager in " + session.site.id() + " is a " +
                                SeatOfMode(*pagerMode) + ", but " + options.input + " is for " +
-                               GenerationName(job.mode) + " pagers.");
+                               GenerationName(job.generation) + " pagers.");
     }
     const std::uint32_t blocks = WriteBlockCount(job.writeSerialNumber);
     session.policy.SetWriting(true);
     session.progress.Begin(job.repair ? "Repairing" : "Writing", blocks);
-    const TransferOutcome written = WritePager(context, session.host, job);
+    // A repair writes whatever the pager's identity says; a write checks it first.
+    const TransferOutcome written =
+        job.repair
+            ? WriteImage(session.site.link(), job.image, job.writeSerialNumber, session.Control())
+            : IdentifyAndWrite(session.site.link(), job.image, job.generation,
+                               job.writeSerialNumber, session.Control());
     session.progress.End();
     session.policy.SetWriting(false);
     report.Set("blocksWritten", written.blocksWritten);
@@ -403,19 +418,19 @@ int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
             written.result == TransferResult::CapcodeRefused || written.blocksWritten == 0) {
             state = "Nothing was written.";
         } else {
-            state =
-                "The pager is partly written (" + BlocksText(written.blocksWritten, blocks) + ")" +
-                (backup
-                     ? "; its previous contents are in " + backup->string() +
-                           " (write them back with: " +
-                           RestoreCommand(*backup, backupIdentified, job.mode, session.site.id()) +
-                           ")."
-                     : "; write it again.");
+            state = "The pager is partly written (" + BlocksText(written.blocksWritten, blocks) +
+                    ")" +
+                    (backup ? "; its previous contents are in " + backup->string() +
+                                  " (write them back with: " +
+                                  RestoreCommand(*backup, backupIdentified, job.generation,
+                                                 session.site.id()) +
+                                  ")."
+                            : "; write it again.");
         }
         if (written.result == TransferResult::OtherGeneration) {
             return report.Fail(kExitPagerFailed, "Nothing was written: " + written.details + " " +
                                                      options.input + " is for " +
-                                                     GenerationName(job.mode) + " pagers.");
+                                                     GenerationName(job.generation) + " pagers.");
         }
         if (written.result == TransferResult::Stopped) {
             return report.Fail(kExitInterrupted, "Stopped at once. " + state);
@@ -431,12 +446,14 @@ int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
     }
     if (options.noVerify) {
         report.Set("verified", false);
-        return report.Done("Wrote " + options.input + " to the " + SeatOfMode(job.mode) + " in " +
-                           session.site.id() + " (" + BlocksText(blocks, blocks) +
+        return report.Done("Wrote " + options.input + " to the " + SeatOfMode(job.generation) +
+                           " in " + session.site.id() + " (" + BlocksText(blocks, blocks) +
                            ", not read back).");
     }
     session.progress.Begin("Verifying", kReadPassBlocks);
-    const TransferOutcome verified = VerifyWritten(context, session.host, job);
+    auto memory = std::make_unique<PagerImage>();
+    const TransferOutcome verified = ReadBackAndCompare(
+        session.site.link(), job.image, job.writeSerialNumber, *memory, session.Control());
     session.progress.End();
     report.Set("verified", verified.ok());
     if (!verified.ok()) {
@@ -446,7 +463,7 @@ int WriteCommand(const WriteOptions& options, InterruptWatch& interrupts) {
         }
         return report.Fail(ExitStatusOf(verified), TransferFailureText(verified, state));
     }
-    return report.Done("Wrote " + options.input + " to the " + SeatOfMode(job.mode) + " in " +
+    return report.Done("Wrote " + options.input + " to the " + SeatOfMode(job.generation) + " in " +
                        session.site.id() + " and read it back: it holds what was written.");
 }
 
@@ -459,10 +476,9 @@ int VerifyCommand(const VerifyOptions& options, InterruptWatch& interrupts) {
     if (!outcome.ok()) {
         return report.Fail(ExitStatusOf(outcome), TransferFailureText(outcome, ""));
     }
-    ProgrammerContext& context = session.site.context();
-    const std::uint8_t pagerMode = context.state.programmingMode.load();
+    const Generation pagerMode = *outcome.identity;
     const std::vector<std::string> differences =
-        PagerDifferences(input, context.image, pagerMode, options.writeSerialNumber);
+        PagerDifferences(input, session.memory, pagerMode, options.writeSerialNumber);
     report.Set("differences", differences);
     if (differences.empty()) {
         return report.Done("The " + SeatOfMode(pagerMode) + " in " + session.site.id() +

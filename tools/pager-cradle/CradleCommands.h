@@ -2,6 +2,8 @@
 
 #include "InterruptWatch.h"
 
+#include "production/CradleSite.h"
+
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -47,6 +49,12 @@ struct VerifyOptions : CommonOptions {
     std::optional<std::string> mode;
     bool writeSerialNumber = false;
 };
+
+// The cradle the user named (-c ID), or the only one there is; CradleCommandError otherwise.
+std::string ChooseCradleId(const std::optional<std::string>& requested);
+// Opens the cradle for this program alone; CradleCommandError when another program has it or
+// it is gone.
+void OpenCradleSite(CradleSite& site);
 
 // Each returns the exit status, having told the user what happened.
 int ListCommand(bool json);

@@ -12,7 +12,8 @@
 
 namespace {
 
-const std::set<std::string> kCommands = {"list", "read", "write", "verify", "batch", "journal"};
+const std::set<std::string> kCommands = {"list",  "read",    "write",  "verify",
+                                         "batch", "resolve", "journal"};
 
 // The command named on the command line, before the options are parsed: the first word that is
 // not an option.
@@ -125,11 +126,20 @@ int main(int argc, char** argv) {
 
     BatchCommandOptions batch;
     CLI::App* batchCommand = app.add_subcommand(
-        "batch", "program many pagers over several cradles, recorded in a journal");
+        "batch", "program an order of pagers over several cradles, from a ledger");
     batchCommand->add_option("TEMPLATE", batch.templatePath, "image (.sav) or settings (.json)")
         ->required();
-    batchCommand->add_option("--journal", batch.journalPath, "SQLite journal of every attempt")
+    batchCommand
+        ->add_option("--journal", batch.journalPath,
+                     "the ledger: an SQLite file that owns every number and records every attempt")
         ->required();
+    batchCommand->add_option("--order", batch.order,
+                             "the order's name (default: the list's, or for --count the "
+                             "template's, file name without its extension)");
+    batchCommand->add_flag("--shared-only", batch.sharedOnly,
+                           "every capcode is a group capcode all pagers share, on purpose");
+    batchCommand->add_option("--station", batch.station,
+                             "this programming station's name (default: the host name)");
     CLI::Option* assignments = batchCommand->add_option(
         "--assignments", batch.assignments,
         "CSV list: a header naming serial and capcode1..capcode8, a row per pager");
@@ -154,10 +164,6 @@ int main(int argc, char** argv) {
     batchCommand->add_flag("--no-verify", batch.noVerify, "do not read the pagers back");
     batchCommand->add_option("--backup-dir", batch.backupDir,
                              "back up every pager into this folder before writing it");
-    batchCommand->add_flag("--allow-reused-capcodes", batch.allowReusedCapcodes,
-                           "hand out capcodes the journal knows as programmed");
-    batchCommand->add_flag("--retry-interrupted", batch.retryInterrupted,
-                           "hand out again the numbers of pagers interrupted mid-write");
     batchCommand
         ->add_option("--attempts", batch.attempts,
                      "writes tried on one seated pager before asking for the next")
@@ -171,6 +177,20 @@ int main(int argc, char** argv) {
     journalCommand->add_flag("--csv", journal.csv, "CSV for a spreadsheet");
     journalCommand->add_option("--serial", journal.serialNumber, "only this serial number");
     journalCommand->add_option("--capcode", journal.capcode, "only pagers with this capcode");
+    journalCommand->add_option("--order", journal.order, "only this order");
+    journalCommand->add_option("--release", journal.release,
+                               "give back the numbers of held assignment N of the order, once "
+                               "its pager is destroyed (asks for its serial number)");
+    journalCommand->add_option("--station", journal.station, "this station's name");
+
+    ResolveCommandOptions resolve;
+    CLI::App* resolveCommand = app.add_subcommand(
+        "resolve", "settle the held assignment whose numbers the seated pager carries");
+    resolveCommand->add_option("--journal", resolve.journalPath, "the ledger")->required();
+    resolveCommand->add_option("-c,--cradle", resolve.cradle,
+                               "cradle id as pager-cradle list shows it (default: the only one)");
+    resolveCommand->add_option("--station", resolve.station, "this station's name");
+    resolveCommand->add_flag("-q,--quiet", resolve.quiet, "one line per event");
 
     const std::string command = CommandWord(argc, argv);
     const bool jsonAsked = HasArgument(argc, argv, "--json") && command != "list";
@@ -178,7 +198,8 @@ int main(int argc, char** argv) {
         return ReportFailure(command, jsonAsked, kExitBadInput,
                              "\"" + command +
                                  "\" is not a command. The commands are list, read, write, "
-                                 "verify, batch and journal (see pager-cradle --help).");
+                                 "verify, batch, resolve and journal (see pager-cradle "
+                                 "--help).");
     }
     try {
         app.parse(argc, argv);
@@ -209,6 +230,9 @@ int main(int argc, char** argv) {
         }
         if (batchCommand->parsed()) {
             return BatchCommand(batch, interrupts);
+        }
+        if (resolveCommand->parsed()) {
+            return ResolveCommand(resolve, interrupts);
         }
         return JournalCommand(journal);
 

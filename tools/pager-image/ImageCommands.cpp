@@ -1,8 +1,8 @@
 #include "ImageCommands.h"
 
+#include "image/Generation.h"
 #include "image/ImageCodec.h"
 #include "image/ImageFiles.h"
-#include "image/ProgramState.h"
 #include "image/SettingsDiff.h"
 #include "image/SettingsJson.h"
 
@@ -11,8 +11,8 @@
 
 namespace {
 
-std::uint8_t ModeFromName(const std::string& name) {
-    return name == "v1" ? kModeV1 : kModeV2;
+Generation ModeFromName(const std::string& name) {
+    return name == "v1" ? Generation::V1 : Generation::V2;
 }
 
 // A file shorter than an image reads as a zero image with its bytes at the start.
@@ -24,12 +24,12 @@ PagerImage ReadImage(const std::string& path) {
     return image;
 }
 
-std::uint8_t ImageMode(const std::string& path, const PagerImage& image,
-                       const CommandOptions& options) {
+Generation ImageMode(const std::string& path, const PagerImage& image,
+                     const CommandOptions& options) {
     if (options.mode) {
         return ModeFromName(*options.mode);
     }
-    if (const auto mode = ModeOfIdentity(image)) {
+    if (const auto mode = GenerationOfImage(image)) {
         return *mode;
     }
     throw CommandError(path + ": identity bytes are neither \"2011\" (V1) nor \"W50C\" (V2); " +
@@ -82,7 +82,7 @@ void SaveImage(const std::string& path, const PagerImage& image) {
 
 int DecodeCommand(const std::string& imagePath, const CommandOptions& options, std::ostream& out) {
     const PagerImage image = ReadImage(imagePath);
-    const std::uint8_t mode = ImageMode(imagePath, image, options);
+    const Generation mode = ImageMode(imagePath, image, options);
     PagerSettings settings;
     DecodeImage(image, mode, settings);
     out << SettingsToJson(settings, mode).dump(2) << '\n';
@@ -91,12 +91,12 @@ int DecodeCommand(const std::string& imagePath, const CommandOptions& options, s
 
 int EncodeCommand(const std::string& settingsPath, const CommandOptions& options) {
     PagerSettings settings;
-    std::optional<std::uint8_t> jsonMode;
+    std::optional<Generation> jsonMode;
     if (auto error = ApplySettingsJsonText(ReadTextFile(settingsPath), settings, jsonMode)) {
         throw CommandError(settingsPath + ": " + *error);
     }
-    const std::uint8_t mode =
-        options.mode ? ModeFromName(*options.mode) : jsonMode.value_or(kModeV2);
+    const Generation mode =
+        options.mode ? ModeFromName(*options.mode) : jsonMode.value_or(Generation::V2);
     const std::optional<LocalDateTime> now = StampTime(options);
     PagerImage image{};
     EncodeImage(settings, mode, now, image);
@@ -107,7 +107,7 @@ int EncodeCommand(const std::string& settingsPath, const CommandOptions& options
 int ReencodeCommand(const std::string& imagePath, const CommandOptions& options) {
     const std::optional<LocalDateTime> now = StampTime(options);
     PagerImage image = ReadImage(imagePath);
-    const std::uint8_t mode = ImageMode(imagePath, image, options);
+    const Generation mode = ImageMode(imagePath, image, options);
     PagerSettings settings;
     DecodeImage(image, mode, settings);
     EncodeImage(settings, mode, now, image);
@@ -119,8 +119,8 @@ int DiffCommand(const std::string& first, const std::string& second, const Comma
                 std::ostream& out) {
     const PagerImage a = ReadImage(first);
     const PagerImage b = ReadImage(second);
-    const std::uint8_t modeA = ImageMode(first, a, options);
-    const std::uint8_t modeB = ImageMode(second, b, options);
+    const Generation modeA = ImageMode(first, a, options);
+    const Generation modeB = ImageMode(second, b, options);
     PagerSettings settingsA;
     PagerSettings settingsB;
     DecodeImage(a, modeA, settingsA);

@@ -84,6 +84,7 @@ private:
             switch (attempt_.Run(generation)) {
             case AttemptResult::Programmed:
             case AttemptResult::WrongGeneration:
+            case AttemptResult::Freed:
                 return true;
             case AttemptResult::NoneFree:
             case AttemptResult::Stopped:

@@ -29,20 +29,6 @@ bool SerialBlank(const PagerImage& memory) {
                        [](std::uint8_t byte) { return byte == ' ' || byte == 0 || byte == 0xFF; });
 }
 
-// The number blocks of NumberBlocksText back in an image (zero elsewhere).
-PagerImage NumberBlocksOf(const std::string& text) {
-    PagerImage memory{};
-    std::size_t digit = 0;
-    for (const std::uint32_t address : kNumberBlocks) {
-        for (std::uint32_t byte = 0; byte < kBlockSize && digit + 1 < text.size(); ++byte) {
-            memory[address + byte] =
-                static_cast<std::uint8_t>(std::stoul(text.substr(digit, 2), nullptr, 16));
-            digit += 2;
-        }
-    }
-    return memory;
-}
-
 std::string BlocksText(std::uint32_t written) {
     return std::to_string(written) + " of " + std::to_string(WriteBlockCount(true)) +
            " blocks written";
@@ -85,7 +71,8 @@ AttemptResult PagerAttempt::Run(Generation generation) {
             ReadPager(*seen, options_.backupFolder.has_value())) {
         return *end;
     }
-    if (const std::optional<AttemptResult> end = Recognise(*seen, generation, order_.id)) {
+    if (const std::optional<AttemptResult> end =
+            Recognise(*seen, generation, order_.id, std::nullopt)) {
         return *end;
     }
     std::optional<Claim> claim;
@@ -101,12 +88,13 @@ AttemptResult PagerAttempt::Run(Generation generation) {
     return Program(std::move(*claim), generation, template_, order_.name);
 }
 
-std::optional<AttemptResult> PagerAttempt::ResolveSeated(Generation generation) {
+std::optional<AttemptResult> PagerAttempt::ResolveSeated(Generation generation,
+                                                         std::optional<std::int64_t> named) {
     auto seen = std::make_unique<Seen>();
     if (const std::optional<AttemptResult> end = ReadPager(*seen, false)) {
         return end;
     }
-    return Recognise(*seen, generation, std::nullopt);
+    return Recognise(*seen, generation, std::nullopt, named);
 }
 
 std::optional<AttemptResult> PagerAttempt::ReadPager(Seen& seen, bool backUp) {
@@ -155,10 +143,16 @@ std::optional<AttemptResult> PagerAttempt::ReadPager(Seen& seen, bool backUp) {
 }
 
 std::optional<AttemptResult> PagerAttempt::Recognise(const Seen& seen, Generation generation,
-                                                     std::optional<std::int64_t> order) {
+                                                     std::optional<std::int64_t> order,
+                                                     std::optional<std::int64_t> named) {
     for (const HeldAssignment& held : ledger_.Held(order)) {
+        if (named && held.assignment != *named) {
+            continue;
+        }
         const PagerImage image =
             PagerImageFor(held.batchTemplate, held.numbers, held.generation, held.encodedAt);
+        // The capcode entries and the serial number are each assignment's own: a pager that
+        // shows one of them is that assignment's pager.
         const bool carriesNumbers =
             SameBlock(seen.memory, image, kNumberBlocks[0]) ||
             SameBlock(seen.memory, image, kNumberBlocks[1]) ||
@@ -166,25 +160,26 @@ std::optional<AttemptResult> PagerAttempt::Recognise(const Seen& seen, Generatio
         if (carriesNumbers) {
             return Resolve(held, image, generation);
         }
-        if (held.pagerBefore.empty()) {
+        if (!named) {
+            // Fresh pagers often look alike: one that shows none of the numbers cannot be told
+            // from another, so the held assignment stays with the pager that has it.
             continue;
         }
-        // Known by the serial number it had before the write began.
-        const PagerImage before = NumberBlocksOf(held.pagerBefore);
-        if (SerialBlank(before) || !SameBlock(seen.memory, before, kSerialBlock)) {
-            continue;
-        }
+        // The operator names this pager as the assignment's.
         if (NumberBlocksText(seen.memory) == held.pagerBefore) {
             ledger_.ResolveFree(held.assignment, Site(),
                                 "its pager was seated again holding none of its numbers");
-            site_.Notice("assignment " + std::to_string(held.position + 1) +
-                         " was held for this pager, which holds none of its numbers: it is "
-                         "free again");
-            return std::nullopt;
+            site_.Notice("the pager holds none of the numbers of assignment " +
+                         std::to_string(held.position + 1) + " of order \"" + held.orderName +
+                         "\": they are free again");
+            return AttemptResult::Freed;
         }
         // Its number blocks changed, but not into the image: part of a write reached it.
         return Program(ledger_.Reclaim(held.assignment, Facts(generation, held.pagerBefore)),
                        generation, held.batchTemplate, held.orderName);
+    }
+    if (named) {
+        throw LedgerRefusal("that assignment is not held; only a held assignment is resolved");
     }
     return std::nullopt;
 }

@@ -24,6 +24,7 @@ enum class AttemptResult {
     Refused,         // the claimed assignment was refused for good; claim the next one
     NoneFree,        // no assignment of the order is free
     Stopped,         // the batch stops
+    Freed,           // the named held assignment's pager holds none of its numbers
 };
 
 // One attempt at the pager in a site's cradle, over the ledger:
@@ -31,7 +32,7 @@ enum class AttemptResult {
 //     claimed; else the blocks that carry the numbers);
 //  2. a pager carrying a held assignment's numbers is that assignment's pager: holding exactly
 //     its image it is programmed; holding part of it, it is written again with the same
-//     numbers; a held assignment's pager found as it was before is free again;
+//     numbers;
 //  3. otherwise the next free assignment is claimed (durably, before the first block);
 //  4. the image is written and read back, and the attempt ended in the ledger.
 // Throws what the ledger or the disk throws; the caller stops the site with the reason.
@@ -45,14 +46,18 @@ public:
     AttemptResult Run(Generation generation);
 
     // Resolves the seated pager against the held assignments of every order, without
-    // claiming anything new: nothing when it carries none of their numbers.
-    std::optional<AttemptResult> ResolveSeated(Generation generation);
+    // claiming anything new: nothing when it carries none of their numbers. `named`: the
+    // operator states the pager is this held assignment's, so a pager holding none of its
+    // numbers frees them (LedgerRefusal when it is not held).
+    std::optional<AttemptResult> ResolveSeated(Generation generation,
+                                               std::optional<std::int64_t> named);
 
 private:
     struct Seen;
     std::optional<AttemptResult> ReadPager(Seen& seen, bool backUp);
     std::optional<AttemptResult> Recognise(const Seen& seen, Generation generation,
-                                           std::optional<std::int64_t> order);
+                                           std::optional<std::int64_t> order,
+                                           std::optional<std::int64_t> named);
     AttemptResult Program(Claim claim, Generation generation, const BatchTemplate& batchTemplate,
                           const std::string& orderName);
     AttemptResult Resolve(const HeldAssignment& held, const PagerImage& image,

@@ -231,31 +231,48 @@ bool WaitForNextRound(BatchDisplay& display, const Batch& batch) {
     return false;
 }
 
+// The order --order names, or the ledger's only one.
+OrderInfo ChosenOrder(Ledger& ledger, const std::optional<std::string>& name) {
+    const std::vector<OrderInfo> orders = ledger.Orders();
+    if (!name && orders.size() != 1) {
+        throw CradleCommandError(kExitBadInput, "Name the order with --order NAME (see "
+                                                "pager-cradle journal).");
+    }
+    const std::optional<OrderInfo> order = ledger.FindOrder(name.value_or(orders.front().name));
+    if (!order) {
+        throw CradleCommandError(kExitBadInput, "The ledger has no order \"" + *name + "\".");
+    }
+    return *order;
+}
+
+// The held assignment N (from 1) of the order.
+HeldAssignment HeldAssignmentOf(Ledger& ledger, const OrderInfo& order, std::size_t number) {
+    const std::vector<HeldAssignment> held = ledger.Held(order.id);
+    const auto found = std::find_if(held.begin(), held.end(), [&](const HeldAssignment& one) {
+        return one.position + 1 == number;
+    });
+    if (found == held.end()) {
+        throw CradleCommandError(kExitBadInput, "Assignment " + std::to_string(number) +
+                                                    " of order \"" + order.name +
+                                                    "\" is not held (see pager-cradle journal).");
+    }
+    return *found;
+}
+
+std::int64_t NamedHeldAssignment(Ledger& ledger, const std::optional<std::string>& order,
+                                 std::size_t number) {
+    return HeldAssignmentOf(ledger, ChosenOrder(ledger, order), number).assignment;
+}
+
 // Gives a held assignment back once the operator has typed the serial number of the pager
 // that is destroyed.
 int ReleaseCommand(const JournalCommandOptions& options) {
     std::unique_ptr<Ledger> ledger = OpenLedger(options.journalPath);
-    std::vector<OrderInfo> orders = ledger->Orders();
-    if (!options.order && orders.size() != 1) {
-        throw CradleCommandError(kExitBadInput, "Name the order with --order NAME (see "
-                                                "pager-cradle journal).");
-    }
-    const std::string orderName = options.order.value_or(orders.front().name);
-    const std::optional<OrderInfo> order = ledger->FindOrder(orderName);
-    if (!order) {
-        throw CradleCommandError(kExitBadInput, "The ledger has no order \"" + orderName + "\".");
-    }
-    const std::size_t position = *options.release - 1;
-    const std::vector<HeldAssignment> held = ledger->Held(order->id);
-    const auto found = std::find_if(held.begin(), held.end(), [&](const HeldAssignment& one) {
-        return one.position == position;
-    });
-    if (found == held.end() || *options.release == 0) {
-        throw CradleCommandError(kExitBadInput, "Assignment " + std::to_string(*options.release) +
-                                                    " of order \"" + orderName +
-                                                    "\" is not held; only a held assignment can be "
-                                                    "released.");
-    }
+    const OrderInfo order = ChosenOrder(*ledger, options.order);
+    const std::string& orderName = order.name;
+    const HeldAssignment held = HeldAssignmentOf(*ledger, order, *options.release);
+    const HeldAssignment* found = &held;
+    const std::size_t position = held.position;
     const PagerSettings settings =
         ApplyAssignment(found->batchTemplate.settings, found->batchTemplate.rows, found->numbers);
     std::string serial = PagerText(UnalignedSerialNumber(settings.serialNumber));
@@ -272,7 +289,7 @@ int ReleaseCommand(const JournalCommandOptions& options) {
         return kExitPagerFailed;
     }
     try {
-        ledger->Release(order->id, position, {options.station.value_or(Hostname()), ""},
+        ledger->Release(order.id, position, {options.station.value_or(Hostname()), ""},
                         "the operator stated the pager is destroyed");
     } catch (const LedgerRefusal& refusal) {
         throw CradleCommandError(kExitBadInput, refusal.what());
@@ -441,11 +458,17 @@ int ResolveCommand(const ResolveCommandOptions& options, InterruptWatch& interru
     const OrderInfo none;
     const BatchTemplate noTemplate;
     PagerAttempt attempt(context, *ledger, none, noTemplate, attemptOptions);
+    std::optional<std::int64_t> named;
+    if (options.assignment) {
+        named = NamedHeldAssignment(*ledger, options.order, *options.assignment);
+    }
     std::optional<AttemptResult> result;
     try {
-        result = attempt.ResolveSeated(*generation);
+        result = attempt.ResolveSeated(*generation, named);
     } catch (const LedgerConflict& conflict) {
         throw CradleCommandError(kExitPagerFailed, conflict.what());
+    } catch (const LedgerRefusal& refusal) {
+        throw CradleCommandError(kExitBadInput, refusal.what());
     }
     interrupts.SetHandler(nullptr);
     if (!result) {
@@ -457,6 +480,7 @@ int ResolveCommand(const ResolveCommandOptions& options, InterruptWatch& interru
     }
     switch (*result) {
     case AttemptResult::Programmed:
+    case AttemptResult::Freed:
         return kExitDone;
     case AttemptResult::Stopped:
         return kExitInterrupted;

@@ -35,6 +35,9 @@ struct JournalCommandOptions {
 
 struct ResolveCommandOptions {
     std::string journalPath;
+    // The operator names the seated pager as this held assignment's (of --order).
+    std::optional<std::string> order;
+    std::optional<std::size_t> assignment;
     std::optional<std::string> cradle;
     std::optional<std::string> station;
     bool quiet = false;

@@ -190,6 +190,10 @@ int main(int argc, char** argv) {
     resolveCommand->add_option("-c,--cradle", resolve.cradle,
                                "cradle id as pager-cradle list shows it (default: the only one)");
     resolveCommand->add_option("--station", resolve.station, "this station's name");
+    resolveCommand->add_option("--order", resolve.order, "the order of --assignment");
+    resolveCommand->add_option("--assignment", resolve.assignment,
+                               "the seated pager is this held assignment's: if it holds none of "
+                               "its numbers, they are free again");
     resolveCommand->add_flag("-q,--quiet", resolve.quiet, "one line per event");
 
     const std::string command = CommandWord(argc, argv);

@@ -77,14 +77,16 @@ private:
     // may hold part of an assignment's numbers and has it written again with the same
     // numbers. False when the site has nothing more to do.
     bool ProgramSeatedPager(Generation generation) {
+        bool backedUp = false;
         for (int attempt = 0; attempt < batch_.options_.attemptsPerPager;) {
             if (context_.StopTaking()) {
                 return false;
             }
-            switch (attempt_.Run(generation)) {
+            switch (attempt_.Run(generation, backedUp)) {
             case AttemptResult::Programmed:
             case AttemptResult::WrongGeneration:
             case AttemptResult::Freed:
+            case AttemptResult::AlreadyNumbered:
                 return true;
             case AttemptResult::NoneFree:
             case AttemptResult::Stopped:

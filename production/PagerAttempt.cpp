@@ -1,6 +1,7 @@
 #include "production/PagerAttempt.h"
 
 #include "image/ImageMap.h"
+#include "image/SettingsJson.h"
 #include "production/PagerBackup.h"
 #include "programming/SerialNumber.h"
 #include "programming/transfer/PagerTransfer.h"
@@ -17,10 +18,6 @@ constexpr std::array<std::uint32_t, 3> kNumberBlocks = {160, 192, 256};
 constexpr std::uint32_t kSerialBlock = 256;
 // A write that broke off before this block sent none of the numbers.
 constexpr std::uint32_t kFirstNumberBlock = image_map::kCapcodeEntries / kBlockSize;
-
-bool SameBlock(const PagerImage& a, const PagerImage& b, std::uint32_t address) {
-    return std::equal(a.begin() + address, a.begin() + address + kBlockSize, b.begin() + address);
-}
 
 // A serial number that names no pager: blanks, zeros or erased bytes only.
 bool SerialBlank(const PagerImage& memory) {
@@ -60,7 +57,7 @@ AttemptFacts PagerAttempt::Facts(Generation generation, const std::string& pager
     return {Site(), generation, CurrentLocalTime().value_or(LocalDateTime{}), pagerBefore};
 }
 
-AttemptResult PagerAttempt::Run(Generation generation) {
+AttemptResult PagerAttempt::Run(Generation generation, bool& backedUp) {
     if (template_.mode && *template_.mode != generation) {
         site_.Notice(std::string("a ") + GenerationName(generation) + " pager; the order is for " +
                      GenerationName(*template_.mode) + " pagers: take it out");
@@ -68,11 +65,12 @@ AttemptResult PagerAttempt::Run(Generation generation) {
     }
     auto seen = std::make_unique<Seen>();
     if (const std::optional<AttemptResult> end =
-            ReadPager(*seen, options_.backupFolder.has_value())) {
+            ReadPager(*seen, options_.backupFolder.has_value() && !backedUp)) {
         return *end;
     }
+    backedUp = backedUp || options_.backupFolder.has_value();
     if (const std::optional<AttemptResult> end =
-            Recognise(*seen, generation, order_.id, std::nullopt)) {
+            Recognise(*seen, generation, std::nullopt)) {
         return *end;
     }
     std::optional<Claim> claim;
@@ -94,7 +92,7 @@ std::optional<AttemptResult> PagerAttempt::ResolveSeated(Generation generation,
     if (const std::optional<AttemptResult> end = ReadPager(*seen, false)) {
         return end;
     }
-    return Recognise(*seen, generation, std::nullopt, named);
+    return Recognise(*seen, generation, named);
 }
 
 std::optional<AttemptResult> PagerAttempt::ReadPager(Seen& seen, bool backUp) {
@@ -143,45 +141,65 @@ std::optional<AttemptResult> PagerAttempt::ReadPager(Seen& seen, bool backUp) {
 }
 
 std::optional<AttemptResult> PagerAttempt::Recognise(const Seen& seen, Generation generation,
-                                                     std::optional<std::int64_t> order,
                                                      std::optional<std::int64_t> named) {
-    for (const HeldAssignment& held : ledger_.Held(order)) {
-        if (named && held.assignment != *named) {
-            continue;
+    // What the pager shows of its numbers: the capcodes of its enabled rows and its serial.
+    PagerSettings shown;
+    DecodeImage(seen.memory, generation, shown);
+    std::vector<std::uint32_t> capcodes;
+    for (std::size_t row = 0; row < shown.capcodes.size(); ++row) {
+        if (shown.capcodeEnabled[row] && shown.capcodes[row] != 0) {
+            capcodes.push_back(shown.capcodes[row]);
         }
-        const PagerImage image =
-            PagerImageFor(held.batchTemplate, held.numbers, held.generation, held.encodedAt);
-        // The capcode entries and the serial number are each assignment's own: a pager that
-        // shows one of them is that assignment's pager.
-        const bool carriesNumbers =
-            SameBlock(seen.memory, image, kNumberBlocks[0]) ||
-            SameBlock(seen.memory, image, kNumberBlocks[1]) ||
-            (SameBlock(seen.memory, image, kSerialBlock) && !SerialBlank(image));
-        if (carriesNumbers) {
-            return Resolve(held, image, generation);
-        }
-        if (!named) {
-            // Fresh pagers often look alike: one that shows none of the numbers cannot be told
-            // from another, so the held assignment stays with the pager that has it.
-            continue;
-        }
-        // The operator names this pager as the assignment's.
-        if (NumberBlocksText(seen.memory) == held.pagerBefore) {
-            ledger_.ResolveFree(held.assignment, Site(),
-                                "its pager was seated again holding none of its numbers");
-            site_.Notice("the pager holds none of the numbers of assignment " +
-                         std::to_string(held.position + 1) + " of order \"" + held.orderName +
-                         "\": they are free again");
-            return AttemptResult::Freed;
-        }
-        // Its number blocks changed, but not into the image: part of a write reached it.
-        return Program(ledger_.Reclaim(held.assignment, Facts(generation, held.pagerBefore)),
-                       generation, held.batchTemplate, held.orderName);
     }
-    if (named) {
+    const std::string serial =
+        SerialBlank(seen.memory) ? std::string()
+                                 : Latin1ToUtf8(UnalignedSerialNumber(shown.serialNumber));
+    for (const CarriedAssignment& carried : ledger_.AssignmentsCarrying(capcodes, serial)) {
+        if (named && carried.assignment != *named) {
+            continue;
+        }
+        switch (carried.state) {
+        case AssignmentState::Held:
+            if (const std::optional<HeldAssignment> held =
+                    ledger_.HeldAssignmentNumbered(carried.assignment)) {
+                return Resolve(*held,
+                               PagerImageFor(held->batchTemplate, held->numbers, held->generation,
+                                             held->encodedAt),
+                               generation);
+            }
+            break;
+        case AssignmentState::Programmed:
+        case AssignmentState::Claimed:
+            // Never two sets of numbers for one pager: this one has its own already.
+            site_.Notice("this pager already holds the numbers of assignment " +
+                         std::to_string(carried.position + 1) + " of order \"" +
+                         carried.orderName + "\" (" + StateName(carried.state) +
+                         "): take it out");
+            return AttemptResult::AlreadyNumbered;
+        case AssignmentState::Free:
+        case AssignmentState::Refused:
+            break;
+        }
+    }
+    if (!named) {
+        return std::nullopt;
+    }
+    // The operator names this pager as the assignment's, and it shows none of its numbers.
+    const std::optional<HeldAssignment> held = ledger_.HeldAssignmentNumbered(*named);
+    if (!held) {
         throw LedgerRefusal("that assignment is not held; only a held assignment is resolved");
     }
-    return std::nullopt;
+    if (NumberBlocksText(seen.memory) == held->pagerBefore) {
+        ledger_.ResolveFree(held->assignment, Site(),
+                            "its pager was seated again holding none of its numbers");
+        site_.Notice("the pager holds none of the numbers of assignment " +
+                     std::to_string(held->position + 1) + " of order \"" + held->orderName +
+                     "\": they are free again");
+        return AttemptResult::Freed;
+    }
+    // Its number blocks changed, but not into the image: part of a write reached it.
+    return Program(ledger_.Reclaim(held->assignment, Facts(generation, held->pagerBefore)),
+                   generation, held->batchTemplate, held->orderName);
 }
 
 AttemptResult PagerAttempt::Resolve(const HeldAssignment& held, const PagerImage& image,
@@ -242,7 +260,7 @@ AttemptResult PagerAttempt::Program(Claim claim, Generation generation,
                            std::string("stopped by an error: ") + error.what());
         throw;
     }
-    const bool mayHold = outcome.result == TransferResult::ReadBackDiffers ||
+    const bool mayHold = claim.rewrite || outcome.result == TransferResult::ReadBackDiffers ||
                          outcome.blocksWritten >= kFirstNumberBlock;
     std::string reason;
     AttemptEnd end = AttemptEnd::Programmed;

@@ -25,14 +25,15 @@ enum class AttemptResult {
     NoneFree,        // no assignment of the order is free
     Stopped,         // the batch stops
     Freed,           // the named held assignment's pager holds none of its numbers
+    AlreadyNumbered, // the pager holds an assignment's numbers already: take it out
 };
 
 // One attempt at the pager in a site's cradle, over the ledger:
-//  1. read what the pager holds (all of it when backups are kept, saved before anything is
-//     claimed; else the blocks that carry the numbers);
-//  2. a pager carrying a held assignment's numbers is that assignment's pager: holding exactly
-//     its image it is programmed; holding part of it, it is written again with the same
-//     numbers;
+//  1. read what the pager holds (all of it for a backup, saved before anything is claimed;
+//     else the blocks that carry the numbers);
+//  2. a pager showing an assignment's own capcode or serial number is that assignment's pager:
+//     held, it is programmed when it holds exactly its image, else written again with the
+//     same numbers; programmed already, it is left alone;
 //  3. otherwise the next free assignment is claimed (durably, before the first block);
 //  4. the image is written and read back, and the attempt ended in the ledger.
 // Throws what the ledger or the disk throws; the caller stops the site with the reason.
@@ -43,7 +44,10 @@ public:
         : site_(site), ledger_(ledger), order_(order), template_(batchTemplate), options_(options) {
     }
 
-    AttemptResult Run(Generation generation);
+    // `backedUp`: whether the pager in hand was backed up already; when backups are kept and
+    // it was not, the attempt saves one first and sets it. Later attempts only read the
+    // blocks that carry the numbers, since a backup then would save what a write broke off.
+    AttemptResult Run(Generation generation, bool& backedUp);
 
     // Resolves the seated pager against the held assignments of every order, without
     // claiming anything new: nothing when it carries none of their numbers. `named`: the
@@ -56,7 +60,6 @@ private:
     struct Seen;
     std::optional<AttemptResult> ReadPager(Seen& seen, bool backUp);
     std::optional<AttemptResult> Recognise(const Seen& seen, Generation generation,
-                                           std::optional<std::int64_t> order,
                                            std::optional<std::int64_t> named);
     AttemptResult Program(Claim claim, Generation generation, const BatchTemplate& batchTemplate,
                           const std::string& orderName);

@@ -725,6 +725,7 @@ Claim Ledger::Reclaim(std::int64_t assignment, const AttemptFacts& facts) {
                                  " is no longer held; it is not written again");
         }
         Claim claim;
+        claim.rewrite = true;
         claim.assignment = assignment;
         claim.order = rows.front().Integer(0);
         claim.position = static_cast<std::size_t>(rows.front().Integer(1));
@@ -738,6 +739,10 @@ Claim Ledger::Reclaim(std::int64_t assignment, const AttemptFacts& facts) {
 }
 
 void Ledger::EndAttempt(const Claim& claim, AttemptEnd end, const std::string& reason) {
+    if (claim.rewrite && end == AttemptEnd::FailedClean) {
+        // An earlier attempt reached this pager: what this one did not send may be there.
+        end = AttemptEnd::MayHoldNumbers;
+    }
     const char* state = end == AttemptEnd::Programmed  ? "programmed"
                         : end == AttemptEnd::FailedClean ? "free"
                                                           : "held";
@@ -778,33 +783,80 @@ void Ledger::EndAttempt(const Claim& claim, AttemptEnd end, const std::string& r
     });
 }
 
+std::vector<HeldAssignment> Ledger::HeldWhere(const std::string& condition,
+                                              const SqlParams& params) {
+    std::vector<HeldAssignment> held;
+    const std::string sql =
+        "SELECT a.id, a.order_id, o.name, a.position, a.serial, a.capcodes, t.generation, "
+        "t.encoded_at, t.pager_before, t.station, t.cradle, a.reason FROM assignments AS a "
+        "JOIN orders AS o ON o.id = a.order_id LEFT JOIN attempts AS t ON t.id = a.attempt "
+        "WHERE a.state = 'held'" +
+        condition + " ORDER BY a.order_id, a.position";
+    for (const SqlRow& row : session_->Query(sql, params)) {
+        HeldAssignment entry;
+        entry.assignment = row.Integer(0);
+        entry.order = row.Integer(1);
+        entry.orderName = row.Text(2);
+        entry.position = static_cast<std::size_t>(row.Integer(3));
+        entry.numbers = AssignmentOf(row, 4, 5);
+        entry.batchTemplate = TemplateOfOrder(entry.order);
+        entry.generation = GenerationOfText(row.Text(6)).value_or(Generation::V2);
+        entry.encodedAt = TimeOf(row.Text(7));
+        entry.pagerBefore = row.Text(8);
+        entry.station = row.Text(9);
+        entry.cradle = row.Text(10);
+        entry.reason = row.Text(11);
+        held.push_back(std::move(entry));
+    }
+    return held;
+}
+
 std::vector<HeldAssignment> Ledger::Held(std::optional<std::int64_t> order) {
     return Locked("list held", [&] {
-        std::vector<HeldAssignment> held;
-        const std::string sql =
-            "SELECT a.id, a.order_id, o.name, a.position, a.serial, a.capcodes, t.generation, "
-            "t.encoded_at, t.pager_before, t.station, t.cradle, a.reason FROM assignments AS a "
-            "JOIN orders AS o ON o.id = a.order_id LEFT JOIN attempts AS t ON t.id = a.attempt "
-            "WHERE a.state = 'held'" +
-            std::string(order ? " AND a.order_id = ?1" : "") + " ORDER BY a.order_id, a.position";
-        for (const SqlRow& row :
-             session_->Query(sql, order ? SqlParams{*order} : SqlParams{})) {
-            HeldAssignment entry;
-            entry.assignment = row.Integer(0);
-            entry.order = row.Integer(1);
-            entry.orderName = row.Text(2);
-            entry.position = static_cast<std::size_t>(row.Integer(3));
-            entry.numbers = AssignmentOf(row, 4, 5);
-            entry.batchTemplate = TemplateOfOrder(entry.order);
-            entry.generation = GenerationOfText(row.Text(6)).value_or(Generation::V2);
-            entry.encodedAt = TimeOf(row.Text(7));
-            entry.pagerBefore = row.Text(8);
-            entry.station = row.Text(9);
-            entry.cradle = row.Text(10);
-            entry.reason = row.Text(11);
-            held.push_back(std::move(entry));
+        return order ? HeldWhere(" AND a.order_id = ?1", {*order}) : HeldWhere("", {});
+    });
+}
+
+std::optional<HeldAssignment> Ledger::HeldAssignmentNumbered(std::int64_t assignment) {
+    return Locked("find held", [&]() -> std::optional<HeldAssignment> {
+        std::vector<HeldAssignment> held = HeldWhere(" AND a.id = ?1", {assignment});
+        if (held.empty()) {
+            return std::nullopt;
         }
-        return held;
+        return std::move(held.front());
+    });
+}
+
+std::vector<CarriedAssignment> Ledger::AssignmentsCarrying(
+    const std::vector<std::uint32_t>& capcodes, const std::string& serialNumber) {
+    return Locked("look up numbers", [&] {
+        std::vector<CarriedAssignment> found;
+        const auto add = [&](const SqlRows& rows) {
+            for (const SqlRow& row : rows) {
+                const std::int64_t id = row.Integer(0);
+                if (std::none_of(found.begin(), found.end(),
+                                 [&](const CarriedAssignment& known) { return known.assignment == id; })) {
+                    found.push_back({id, row.Integer(1), row.Text(2),
+                                     static_cast<std::size_t>(row.Integer(3)),
+                                     StateNamed(row.Text(4))});
+                }
+            }
+        };
+        constexpr const char* kColumns =
+            "SELECT a.id, a.order_id, o.name, a.position, a.state FROM assignments AS a JOIN "
+            "orders AS o ON o.id = a.order_id ";
+        for (const std::uint32_t capcode : capcodes) {
+            add(session_->Query(std::string(kColumns) +
+                                    "JOIN planned_capcodes AS p ON p.assignment = a.id "
+                                    "WHERE p.capcode = ?1",
+                                {std::int64_t{capcode}}));
+        }
+        if (!serialNumber.empty()) {
+            add(session_->Query(std::string(kColumns) + "WHERE a.serial = ?1 AND a.state IN "
+                                                        "('held', 'programmed', 'claimed')",
+                                {serialNumber}));
+        }
+        return found;
     });
 }
 

@@ -3,6 +3,7 @@
 #include "image/ImageCodec.h"
 #include "production/Assignment.h"
 #include "production/BatchTemplate.h"
+#include "production/ledger/SqlSession.h"
 
 #include <chrono>
 #include <cstddef>
@@ -16,7 +17,6 @@
 #include <string>
 #include <vector>
 
-class SqlSession;
 class JournalFileLock;
 
 // Where each assignment stands. Only the ledger changes it, one guarded statement at a time.
@@ -98,6 +98,9 @@ struct Claim {
     // What the pager is to hold: the order's template with these numbers, in the generation
     // the claim was made for. Zero where a write sends nothing.
     PagerImage image{};
+    // Claimed again for a pager that may hold part of the numbers already: however this
+    // attempt ends, short of programmed, they stay held.
+    bool rewrite = false;
 };
 
 // What a site knows when it claims, recorded with the attempt before the first block.
@@ -131,6 +134,15 @@ struct HeldAssignment {
     std::string station;
     std::string cradle;
     std::string reason;
+};
+
+// An assignment whose numbers a pager shows, and where it stands.
+struct CarriedAssignment {
+    std::int64_t assignment = 0;
+    std::int64_t order = 0;
+    std::string orderName;
+    std::size_t position = 0;
+    AssignmentState state = AssignmentState::Free;
 };
 
 // Attempts as the journal listing shows them.
@@ -204,11 +216,17 @@ public:
     std::optional<Claim> ClaimNext(std::int64_t order, const AttemptFacts& facts);
     // Claims a held assignment again to write the same numbers to its pager.
     Claim Reclaim(std::int64_t assignment, const AttemptFacts& facts);
-    // Ends a claimed attempt. A claim that is no longer this site's is a LedgerConflict.
+    // Ends a claimed attempt. A claim that is no longer this site's is a LedgerConflict. A
+    // rewrite that failed stays held, whatever it sent itself.
     void EndAttempt(const Claim& claim, AttemptEnd end, const std::string& reason);
 
     // Held assignments of one order (or of all), with what recognises their pagers.
     std::vector<HeldAssignment> Held(std::optional<std::int64_t> order = std::nullopt);
+    std::optional<HeldAssignment> HeldAssignmentNumbered(std::int64_t assignment);
+    // The assignments whose own numbers a pager shows: one of these individual capcodes, or
+    // this serial number (UTF-8, without the aligning blanks; an assignment's own only).
+    std::vector<CarriedAssignment> AssignmentsCarrying(const std::vector<std::uint32_t>& capcodes,
+                                                       const std::string& serialNumber);
     // A held assignment's pager was found holding exactly its image: programmed.
     void ResolveProgrammed(std::int64_t assignment, const SiteName& site, const std::string& reason);
     // Its pager was found holding none of its numbers: free again.
@@ -235,6 +253,7 @@ private:
     void Settle(std::int64_t assignment, const char* from, const char* to, const char* outcome,
                 const SiteName& site, const std::string& reason);
     std::string ClaimableSql() const;
+    std::vector<HeldAssignment> HeldWhere(const std::string& condition, const SqlParams& params);
 
     std::string name_;
     Clock clock_;

@@ -32,6 +32,7 @@ CREATE TABLE assignments (
     UNIQUE (order_id, position)
 );
 CREATE INDEX assignments_by_state ON assignments(order_id, state, position);
+CREATE INDEX assignments_by_serial ON assignments(serial);
 CREATE TABLE planned_capcodes (
     capcode {INT} PRIMARY KEY,
     assignment {INT} NOT NULL REFERENCES assignments(id)

@@ -146,9 +146,15 @@ TEST_F(LedgerTest, SeveralWritersCrashingAtAnyStatementNeverPutOneCapcodeInTwoPa
                         } else if (!pagers.Holds(pager)) {
                             ledger->ResolveFree(one.assignment, {}, "holds none");
                         } else {
+                            // A rewrite that breaks off before the numbers leaves the ones an
+                            // earlier attempt wrote.
                             const Claim again = ledger->Reclaim(one.assignment, Facts());
-                            pagers.Write(pager, again.numbers);
-                            ledger->EndAttempt(again, AttemptEnd::Programmed, "");
+                            if (chance(50)) {
+                                ledger->EndAttempt(again, AttemptEnd::FailedClean, "");
+                            } else {
+                                pagers.Write(pager, again.numbers);
+                                ledger->EndAttempt(again, AttemptEnd::Programmed, "");
+                            }
                         }
                         continue;
                     }

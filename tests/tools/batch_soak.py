@@ -1,30 +1,34 @@
 #!/usr/bin/env python3
-"""Proof that a production batch loses nothing.
+"""Proof that no capcode of a production order ever reaches two pagers, whatever happens.
 
-Runs `pager-cradle batch --auto` over simulated cradles that each hold a stream of pagers and
-keep every pager's memory in a file. In the crash soak the batch is killed with SIGKILL at random
-moments and run again until it ends by itself; in the fault run every cradle fails 1 % of its
-exchanges at random and the batch runs until it ends or its time is up (then Ctrl-C). Afterwards:
+Runs `pager-cradle batch --auto` over simulated cradles that each pass a stream of pagers and
+keep every pager's memory in a file, with everything a user may turn on at once: backups, random
+link faults (the cradle sometimes unplugged, then back), the batch killed with SIGKILL at random
+moments and run again, the backup folder taken away for a while (a file in its place), and the
+order extended twice by rows appended to its list between kills. Then the pagers still held are
+resolved in their cradles (pager-cradle resolve). Afterwards:
 
-  1. no capcode was programmed into two pagers (journal and pager memories),
-  2. every journaled success matches its pager's memory file byte for byte,
-  3. every assignment is programmed, failed, left or reported interrupted, and none is
-     programmed twice or still 'started'.
+  1. no individual capcode is in the enabled rows of two pager memories,
+  2. every programmed assignment's image matches exactly one pager memory byte for byte,
+  3. every assignment is programmed, free, or held with its pager named (station and cradle),
+     none still claimed.
 
 Prints the figures; exits 1 when a fact does not hold.
 """
 import argparse
+import contextlib
 import csv
 import hashlib
 import io
 import json
 import os
 import random
+import shutil
 import signal
-import sqlite3
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 IMAGE_SIZE = 8192
@@ -55,10 +59,17 @@ class Soak:
         self.runtime = os.path.join(folder, "run")
         os.mkdir(self.runtime, 0o700)
         self.env = dict(os.environ, XDG_RUNTIME_DIR=self.runtime, PAGER_NO_LIBUSB="1")
-        self.journal = os.path.join(folder, "journal.db")
+        self.ledger = os.path.join(folder, "ledger.db")
+        self.backups = os.path.join(folder, "backups")
+        self.list = os.path.join(folder, "list.csv")
         self.simulators = []
         self.runs = 0
         self.kills = 0
+        self.rows = 0
+        self.extensions = 0
+        self.backup_outages = 0
+        self.reseated = 0
+        self.statuses = {}
 
     def start_cradles(self):
         for site in range(self.args.cradles):
@@ -66,10 +77,9 @@ class Soak:
             os.mkdir(memory)
             command = [tool("PAGER_CRADLE_SIM"), "--name", f"soak-{site + 1}",
                        "--pagers", str(self.args.pagers * 4), "--memory-dir", memory,
-                       "--empty-ms", "300", "--delay-ms", str(self.args.delay_ms)]
-            if self.args.faults_per_million:
-                command += ["--random-faults", str(self.args.faults_per_million),
-                            "--seed", str(self.args.seed + site), "--replug-ms", "300"]
+                       "--empty-ms", "200", "--delay-ms", str(self.args.delay_ms),
+                       "--random-faults", str(self.args.faults_per_million),
+                       "--seed", str(self.args.seed + site), "--replug-ms", "200"]
             process = subprocess.Popen(command, env=self.env, stdout=subprocess.PIPE, text=True)
             if not process.stdout.readline().startswith("ready:"):
                 sys.exit("a simulator did not start")
@@ -80,22 +90,33 @@ class Soak:
             process.terminate()
             process.wait()
 
-    def prepare_batch(self):
-        with open(os.path.join(self.folder, "list.csv"), "w") as out:
-            out.write("serial,capcode1,capcode2\n")
-            for n in range(self.args.pagers):
-                out.write(f"SOAK{n + 1:05d},{1000000 + 8 * n},{1500000 + 8 * n}\n")
+    def extend_list(self, rows):
+        """The order's list grows to `rows` rows; rows already there stay as they are."""
+        with open(self.list, "a") as out:
+            if self.rows == 0:
+                out.write("serial,capcode1\n")
+            for n in range(self.rows, rows):
+                out.write(f"SOAK{n + 1:05d},{1000000 + 8 * n}\n")
+        self.rows = rows
 
     def batch_command(self):
-        return [tool("PAGER_CRADLE"), "batch", TEMPLATE,
-                "--journal", self.journal, "--assignments", os.path.join(self.folder, "list.csv"),
-                "--auto", "--json", "--attempts", str(self.args.attempts)]
+        return [tool("PAGER_CRADLE"), "batch", TEMPLATE, "--order", "soak",
+                "--journal", self.ledger, "--assignments", self.list, "--auto", "--json",
+                "--attempts", str(self.args.attempts), "--backup-dir", self.backups,
+                "--station", "soak-station"]
 
-    def run_batch(self, kill_after=None, stop_after=None):
-        """One run of the batch; killed after kill_after s, Ctrl-C after stop_after s."""
+    def run_batch(self, kill_after=None, stop_after=None, outage_after=None):
+        """One run; killed after kill_after s, Ctrl-C after stop_after s; the backup folder
+        replaced by a file after outage_after s until the run ends."""
         self.runs += 1
-        process = subprocess.Popen(self.batch_command(), env=self.env, stdout=subprocess.PIPE,
-                                   stderr=subprocess.DEVNULL, text=True)
+        # Its JSON lines go to a file: a pipe nobody reads while it runs would fill and stall it.
+        with open(os.path.join(self.folder, "batch.log"), "ab") as log:
+            process = subprocess.Popen(self.batch_command(), env=self.env, stdout=log,
+                                       stderr=subprocess.DEVNULL)
+        timer = None
+        if outage_after is not None:
+            timer = threading.Timer(outage_after, self.take_backups_away)
+            timer.start()
         limit = kill_after if kill_after is not None else stop_after
         try:
             process.wait(timeout=limit)
@@ -106,68 +127,107 @@ class Soak:
             else:
                 process.send_signal(signal.SIGINT)
             process.wait()
-        process.stdout.read()
+        if timer:
+            timer.cancel()
+            self.bring_backups_back()
+        self.statuses[process.returncode] = self.statuses.get(process.returncode, 0) + 1
         return process.returncode
 
-    def crash_soak(self):
+    def take_backups_away(self):
+        if os.path.isdir(self.backups):
+            os.rename(self.backups, self.backups + ".away")
+            with open(self.backups, "w") as f:
+                f.write("not a folder")
+            self.backup_outages += 1
+
+    def bring_backups_back(self):
+        if os.path.isdir(self.backups + ".away"):
+            os.remove(self.backups)
+            os.rename(self.backups + ".away", self.backups)
+
+    def soak(self):
         random.seed(self.args.seed)
-        while self.kills < self.args.kills:
+        kills = self.args.kills
+        self.extend_list(self.args.pagers * 3 // 5)
+        while self.kills < kills:
+            if self.kills in (kills // 3, 2 * kills // 3) and self.extensions < 2 and \
+                    self.rows < self.args.pagers:
+                self.extend_list(self.args.pagers if self.extensions else self.args.pagers * 4 // 5)
+                self.extensions += 1
+            if self.kills == kills // 2 and not self.backup_outages:
+                # The backup folder goes away while a run writes: that run stops by itself.
+                self.run_batch(stop_after=3.0, outage_after=random.uniform(0.2, 0.6))
             status = self.run_batch(kill_after=random.uniform(0.05, self.args.max_kill_s))
-            if status in (0, 1) and self.finished():
+            if status in (0, 1) and self.order_finished():
                 break
+        self.extend_list(self.args.pagers)
         deadline = time.monotonic() + self.args.budget_s
-        while not self.finished() and time.monotonic() < deadline:
-            self.run_batch(stop_after=self.args.budget_s)
+        while not self.order_finished() and time.monotonic() < deadline:
+            self.run_batch(stop_after=max(1.0, deadline - time.monotonic()))
+        self.resolve_held()
 
-    def finished(self):
-        """Every assignment programmed or held back: a rerun would change nothing."""
-        facts = self.assignment_states()
-        return all(state in ("programmed", "interrupted") for state in facts.values())
+    def resolve_held(self):
+        """Each pager that may hold held numbers is seated again and resolved: those still in
+        their cradles there, those taken out in a cradle of their own, one by one."""
+        for site in range(self.args.cradles):
+            self.resolve(f"virtual:soak-{site + 1}")
+        held = {int(e["capcodes"].split()[0]) for e in self.export() if e["state"] == "held"}
+        for path, enabled in self.pager_capcodes().items():
+            if not enabled & held:
+                continue
+            process = subprocess.Popen([tool("PAGER_CRADLE_SIM"), "--name", "reseat",
+                                        "--memory", path], env=self.env,
+                                       stdout=subprocess.PIPE, text=True)
+            if process.stdout.readline().startswith("ready:"):
+                self.resolve("virtual:reseat")
+                self.reseated += 1
+            process.terminate()
+            process.wait()
 
-    def rows(self):
-        if not os.path.exists(self.journal):
-            return []
-        with sqlite3.connect(f"file:{self.journal}?mode=ro", uri=True) as db:
-            columns = [c[1] for c in db.execute("PRAGMA table_info(attempts)")]
-            return [dict(zip(columns, row)) for row in db.execute("SELECT * FROM attempts")]
+    def resolve(self, cradle):
+        for _ in range(5):
+            result = subprocess.run([tool("PAGER_CRADLE"), "resolve", "--journal", self.ledger,
+                                     "-c", cradle, "-q"], env=self.env, capture_output=True,
+                                    text=True)
+            if result.returncode != 3:  # 3: the link failed; seat it again
+                return
+
+    def pager_capcodes(self):
+        """Each pager memory file, with the capcodes of its enabled rows."""
+        found = {}
+        for site in range(self.args.cradles):
+            folder = os.path.join(self.folder, f"memory-{site + 1}")
+            for name in sorted(os.listdir(folder)):
+                path = os.path.join(folder, name)
+                decoded = json.loads(subprocess.run([tool("PAGER_IMAGE"), "decode", path],
+                                                    check=True, capture_output=True,
+                                                    text=True).stdout)
+                found[path] = {c for c, on in zip(decoded["capcodes"], decoded["capcodeEnabled"])
+                               if on}
+        return found
 
     def export(self):
-        result = subprocess.run([tool("PAGER_CRADLE"), "journal", self.journal, "--csv"],
+        result = subprocess.run([tool("PAGER_CRADLE"), "journal", self.ledger, "--csv"],
                                 env=self.env, check=True, capture_output=True, text=True)
         return list(csv.DictReader(io.StringIO(result.stdout)))
 
-    def assignment_states(self):
-        states = {n: "left" for n in range(self.args.pagers)}
-        rank = {"left": 0, "failed": 1, "interrupted": 2, "started": 3, "programmed": 4}
-        for row in self.rows():
-            outcome = row["outcome"]
-            index = row["assignment"]
-            if rank[outcome] > rank[states[index]]:
-                states[index] = outcome
+    def states(self, entries=None):
+        """The state of each assignment now, from the journal's last column."""
+        states = {}
+        for entry in entries if entries is not None else self.export():
+            states[int(entry["assignment"])] = entry["state"]
         return states
 
-    def assigned_capcodes(self):
-        """The capcodes the list hands out; the template's own shared rows are not among them."""
-        with open(os.path.join(self.folder, "list.csv")) as f:
-            return {int(value) for row in csv.DictReader(f)
-                    for key, value in row.items() if key.startswith("capcode") and value}
+    def order_finished(self):
+        states = self.states()
+        return len(states) == self.rows and all(s in ("programmed", "held")
+                                                for s in states.values())
 
     def check(self):
         problems = []
-        assigned = self.assigned_capcodes()
         entries = self.export()
-        programmed = [e for e in entries if e["outcome"] == "programmed"]
-        started = [e for e in entries if e["outcome"] == "started"]
-        if started:
-            problems.append(f"{len(started)} attempts are still 'started'")
-
-        seen = {}
-        for entry in programmed:
-            for capcode in {c for c in entry["capcodes"].split() if int(c) in assigned}:
-                if capcode in seen:
-                    problems.append(f"capcode {capcode} programmed twice "
-                                    f"({seen[capcode]} and {entry['serial']})")
-                seen[capcode] = entry["serial"]
+        with open(self.list) as f:
+            assigned = {int(row["capcode1"]) for row in csv.DictReader(f)}
 
         memories = {}
         for site in range(self.args.cradles):
@@ -175,16 +235,8 @@ class Soak:
             for name in sorted(os.listdir(folder)):
                 with open(os.path.join(folder, name), "rb") as f:
                     memories[os.path.join(folder, name)] = f.read()
-        by_digest = {}
-        for path, memory in memories.items():
-            by_digest.setdefault(hashlib.sha256(as_read(memory)).hexdigest(), []).append(path)
-        for entry in programmed:
-            files = by_digest.get(entry["sha256"], [])
-            if len(files) != 1:
-                problems.append(f"success {entry['serial']} matches {len(files)} pager memories")
 
-        # The pagers themselves: a capcode the batch handed out (to a success or not) in the
-        # enabled rows of two memories.
+        # 1. The pagers themselves.
         owners = {}
         for path in memories:
             decoded = json.loads(subprocess.run([tool("PAGER_IMAGE"), "decode", path],
@@ -193,64 +245,81 @@ class Soak:
             enabled = {c for c, on in zip(decoded["capcodes"], decoded["capcodeEnabled"]) if on}
             for capcode in enabled & assigned:
                 if capcode in owners:
-                    problems.append(f"capcode {capcode} is in two pagers: {owners[capcode]}, {path}")
+                    problems.append(f"capcode {capcode} is in two pagers: {owners[capcode]}, "
+                                    f"{path}")
                 owners[capcode] = path
 
-        states = self.assignment_states()
+        # 2. Each programmed assignment, by the image of the attempt that programmed it.
+        by_digest = {}
+        for path, memory in memories.items():
+            by_digest.setdefault(hashlib.sha256(as_read(memory)).hexdigest(), []).append(path)
+        states = self.states(entries)
+        last_good = {}
+        for entry in entries:
+            if entry["outcome"] in ("programmed", "resolved") and \
+                    entry["state"] == "programmed":
+                last_good[int(entry["assignment"])] = entry
+        for number, state in states.items():
+            if state != "programmed":
+                continue
+            entry = last_good.get(number)
+            files = by_digest.get(entry["sha256"], []) if entry else []
+            if len(files) != 1:
+                problems.append(f"programmed assignment {number} matches {len(files)} pagers")
+
+        # 3. Every assignment accounted for.
         counts = {}
-        for state in states.values():
+        for number in range(1, self.rows + 1):
+            state = states.get(number, "free")
             counts[state] = counts.get(state, 0) + 1
-        per_assignment = {}
-        for row in self.rows():
-            if row["outcome"] == "programmed":
-                per_assignment[row["assignment"]] = per_assignment.get(row["assignment"], 0) + 1
-        for index, times in per_assignment.items():
-            if times > 1:
-                problems.append(f"assignment {index + 1} programmed {times} times")
+            if state not in ("programmed", "free", "held"):
+                problems.append(f"assignment {number} is {state}")
+        for entry in entries:
+            if entry["state"] == "held" and not (entry["cradle"] and entry["station"]):
+                problems.append(f"held assignment {entry['assignment']} names no pager")
         return problems, counts, len(entries), len(memories)
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--mode", choices=["crash", "faults"], default="crash")
-    parser.add_argument("--pagers", type=int, default=50)
-    parser.add_argument("--cradles", type=int, default=2)
-    parser.add_argument("--kills", type=int, default=20)
+    parser.add_argument("--pagers", type=int, default=60)
+    parser.add_argument("--cradles", type=int, default=3)
+    parser.add_argument("--kills", type=int, default=30)
     parser.add_argument("--max-kill-s", type=float, default=1.0)
     parser.add_argument("--budget-s", type=float, default=120)
     parser.add_argument("--delay-ms", type=int, default=1)
-    parser.add_argument("--faults-per-million", type=int, default=0)
-    parser.add_argument("--attempts", type=int, default=3)
+    parser.add_argument("--faults-per-million", type=int, default=5000)
+    parser.add_argument("--attempts", type=int, default=1000)
     parser.add_argument("--seed", type=int, default=int(time.time()))
+    parser.add_argument("--keep", help="run in this folder and keep it, to look into afterwards")
     args = parser.parse_args()
-    if args.mode == "faults":
-        args.faults_per_million = args.faults_per_million or 10000
-        args.kills = 0
-        args.attempts = max(args.attempts, 100)
 
     started = time.monotonic()
-    with tempfile.TemporaryDirectory(prefix="pager-batch-soak-") as folder:
+    if args.keep:
+        shutil.rmtree(args.keep, ignore_errors=True)
+        os.makedirs(args.keep)
+    with (tempfile.TemporaryDirectory(prefix="pager-batch-soak-") if not args.keep
+          else contextlib.nullcontext(args.keep)) as folder:
         soak = Soak(args, folder)
         soak.start_cradles()
         try:
-            soak.prepare_batch()
-            if args.mode == "crash":
-                soak.crash_soak()
-            else:
-                soak.run_batch(stop_after=args.budget_s)
+            soak.soak()
             problems, counts, attempts, memories = soak.check()
         finally:
             soak.stop_cradles()
     elapsed = time.monotonic() - started
-    print(f"{args.mode}: {args.pagers} assignments on {args.cradles} cradles, seed {args.seed}: "
-          f"{soak.runs} runs, {soak.kills} kills, {attempts} attempts, {memories} pagers seated, "
-          f"{elapsed:.1f} s")
+    print(f"soak: {soak.rows} assignments (extended {soak.extensions} times) on {args.cradles} "
+          f"cradles, {args.faults_per_million / 10000:.2f} % link faults, backups on "
+          f"(taken away {soak.backup_outages} times), seed {args.seed}: {soak.runs} runs, "
+          f"{soak.kills} kills, {attempts} attempts, {memories} pagers seated, {soak.reseated} "
+          f"seated again to resolve, {elapsed:.1f} s")
+    print("exit statuses: " + ", ".join(f"{n}x {s}" for s, n in sorted(soak.statuses.items())))
     print("assignments: " + ", ".join(f"{n} {state}" for state, n in sorted(counts.items())))
     for problem in problems:
         print("LOST: " + problem)
     if not problems:
-        print("nothing lost: no capcode programmed twice, every success matches its pager, "
-              "every assignment accounted for")
+        print("nothing lost: no capcode in two pagers, every programmed assignment matches its "
+              "pager, every assignment accounted for")
     return 1 if problems else 0
 
 

@@ -532,7 +532,10 @@ template <typename Action> auto PostgresSession::Run(std::string_view what, Acti
         Disconnect();
         return SqlError(WithoutSecrets(where_ + ": the connection to the server was lost during " +
                                            std::string(what) +
-                                           (detail.empty() ? "" : ": " + FirstLine(detail)),
+                                           (detail.empty() ? "" : ": " + FirstLine(detail)) +
+                                           (what == "COMMIT" ? " (whether the transaction was "
+                                                               "committed is unknown)"
+                                                             : ""),
                                        text_),
                         false, true);
     };
@@ -540,8 +543,8 @@ template <typename Action> auto PostgresSession::Run(std::string_view what, Acti
         return action(link_->connection);
     } catch (const pqxx::broken_connection& error) {
         throw lost(error.what());
-    } catch (const pqxx::in_doubt_error& error) {
-        throw lost("whether the transaction was committed is unknown");
+    } catch (const pqxx::in_doubt_error&) {
+        throw lost("");
     } catch (const pqxx::sql_error& error) {
         if (ConnectionState(error.sqlstate())) {
             throw lost(error.what());

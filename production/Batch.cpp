@@ -46,7 +46,13 @@ public:
 
 private:
     // No assignment of the order is free: this site has nothing more to hand out.
-    bool OrderDone() { return batch_.ledger_.Counts(batch_.order_.id).free == 0; }
+    bool OrderDone() {
+        try {
+            return batch_.ledger_.Counts(batch_.order_.id).free == 0;
+        } catch (const LedgerUnavailable&) {
+            return false; // the next claim waits for the server
+        }
+    }
 
     void RunHandsFree() {
         while (!context_.StopTaking() && !OrderDone()) {

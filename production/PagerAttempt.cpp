@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <random>
+#include <thread>
 
 namespace {
 
@@ -29,6 +31,14 @@ bool SerialBlank(const PagerImage& memory) {
 std::string BlocksText(std::uint32_t written) {
     return std::to_string(written) + " of " + std::to_string(WriteBlockCount(true)) +
            " blocks written";
+}
+
+// A key no other attempt has, for asking the ledger again about this one.
+std::string RandomKey() {
+    std::random_device random;
+    char key[33];
+    std::snprintf(key, sizeof key, "%08x%08x%08x%08x", random(), random(), random(), random());
+    return key;
 }
 
 } // namespace
@@ -54,7 +64,39 @@ TransferControl PagerAttempt::Control() {
 }
 
 AttemptFacts PagerAttempt::Facts(Generation generation, const std::string& pagerBefore) const {
-    return {Site(), generation, CurrentLocalTime().value_or(LocalDateTime{}), pagerBefore};
+    return {Site(), generation, CurrentLocalTime().value_or(LocalDateTime{}), pagerBefore,
+            RandomKey()};
+}
+
+template <typename Call> auto PagerAttempt::WithLedger(Call&& call, bool untilStoppedNow) {
+    bool told = false;
+    for (;;) {
+        try {
+            auto result = call();
+            if (told) {
+                site_.Notice("the ledger answers again");
+            }
+            for (const std::string& note : ledger_.TakeOverNotes()) {
+                site_.Notice(note);
+            }
+            return result;
+        } catch (const LedgerUnavailable& error) {
+            // The work in hand waits for the server: an attempt's end is kept until it is
+            // recorded, and nothing new is claimed meanwhile.
+            const bool giveUp = untilStoppedNow ? site_.cradle().stopRequested().load()
+                                                : site_.StopTaking();
+            if (giveUp) {
+                throw;
+            }
+            if (!told) {
+                site_.Notice(std::string("waiting for the ledger: ") + error.what());
+                told = true;
+            }
+            site_.Show(SiteActivity::WaitingForLedger);
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            ledger_.Reconnect();
+        }
+    }
 }
 
 AttemptResult PagerAttempt::Run(Generation generation, bool& backedUp) {
@@ -75,7 +117,8 @@ AttemptResult PagerAttempt::Run(Generation generation, bool& backedUp) {
     }
     std::optional<Claim> claim;
     try {
-        claim = ledger_.ClaimNext(order_.id, Facts(generation, NumberBlocksText(seen->memory)));
+        const AttemptFacts facts = Facts(generation, NumberBlocksText(seen->memory));
+        claim = WithLedger([&] { return ledger_.ClaimNext(order_.id, facts); }, false);
     } catch (const LedgerRefusal& refusal) {
         site_.Notice(refusal.what());
         return AttemptResult::Refused;
@@ -154,14 +197,16 @@ std::optional<AttemptResult> PagerAttempt::Recognise(const Seen& seen, Generatio
     const std::string serial =
         SerialBlank(seen.memory) ? std::string()
                                  : Latin1ToUtf8(UnalignedSerialNumber(shown.serialNumber));
-    for (const CarriedAssignment& carried : ledger_.AssignmentsCarrying(capcodes, serial)) {
+    const std::vector<CarriedAssignment> carrying =
+        WithLedger([&] { return ledger_.AssignmentsCarrying(capcodes, serial); }, false);
+    for (const CarriedAssignment& carried : carrying) {
         if (named && carried.assignment != *named) {
             continue;
         }
         switch (carried.state) {
         case AssignmentState::Held:
-            if (const std::optional<HeldAssignment> held =
-                    ledger_.HeldAssignmentNumbered(carried.assignment)) {
+            if (const std::optional<HeldAssignment> held = WithLedger(
+                    [&] { return ledger_.HeldAssignmentNumbered(carried.assignment); }, false)) {
                 return Resolve(*held,
                                PagerImageFor(held->batchTemplate, held->numbers, held->generation,
                                              held->encodedAt),
@@ -198,7 +243,8 @@ std::optional<AttemptResult> PagerAttempt::Recognise(const Seen& seen, Generatio
         return AttemptResult::Freed;
     }
     // Its number blocks changed, but not into the image: part of a write reached it.
-    return Program(ledger_.Reclaim(held->assignment, Facts(generation, held->pagerBefore)),
+    const AttemptFacts facts = Facts(generation, held->pagerBefore);
+    return Program(WithLedger([&] { return ledger_.Reclaim(held->assignment, facts); }, false),
                    generation, held->batchTemplate, held->orderName);
 }
 
@@ -211,8 +257,13 @@ AttemptResult PagerAttempt::Resolve(const HeldAssignment& held, const PagerImage
         ReadBackAndCompare(cradle.link(), image, true, *memory, Control());
     switch (compared.result) {
     case TransferResult::Done: {
-        ledger_.ResolveProgrammed(held.assignment, Site(),
-                                  "seated again, it holds exactly the image written to it");
+        WithLedger(
+            [&] {
+                ledger_.ResolveProgrammed(held.assignment, Site(),
+                                          "seated again, it holds exactly the image written to it");
+                return true;
+            },
+            false);
         const PagerSettings settings =
             ApplyAssignment(held.batchTemplate.settings, held.batchTemplate.rows, held.numbers);
         site_.listener().PagerEnded({cradle.id(), held.orderName, held.position, "resolved",
@@ -230,7 +281,8 @@ AttemptResult PagerAttempt::Resolve(const HeldAssignment& held, const PagerImage
         break;
     }
     // It holds part of the image: the same numbers are written again.
-    return Program(ledger_.Reclaim(held.assignment, Facts(generation, held.pagerBefore)),
+    const AttemptFacts facts = Facts(generation, held.pagerBefore);
+    return Program(WithLedger([&] { return ledger_.Reclaim(held.assignment, facts); }, false),
                    generation, held.batchTemplate, held.orderName);
 }
 
@@ -256,8 +308,13 @@ AttemptResult PagerAttempt::Program(Claim claim, Generation generation,
         }
     } catch (const std::exception& error) {
         // How far the write got is unknown: the numbers stay with this pager.
-        ledger_.EndAttempt(claim, AttemptEnd::MayHoldNumbers,
-                           std::string("stopped by an error: ") + error.what());
+        const std::string reason = std::string("stopped by an error: ") + error.what();
+        WithLedger(
+            [&] {
+                ledger_.EndAttempt(claim, AttemptEnd::MayHoldNumbers, reason);
+                return true;
+            },
+            true);
         throw;
     }
     const bool mayHold = claim.rewrite || outcome.result == TransferResult::ReadBackDiffers ||
@@ -270,7 +327,14 @@ AttemptResult PagerAttempt::Program(Claim claim, Generation generation,
                      : outcome.details + " (" + BlocksText(outcome.blocksWritten) + ")";
         end = mayHold ? AttemptEnd::MayHoldNumbers : AttemptEnd::FailedClean;
     }
-    ledger_.EndAttempt(claim, end, reason);
+    // The attempt ended on the pager: its end waits for the ledger if need be, and is
+    // recorded once however often it is tried.
+    WithLedger(
+        [&] {
+            ledger_.EndAttempt(claim, end, reason);
+            return true;
+        },
+        true);
     const char* shown = end == AttemptEnd::Programmed    ? "programmed"
                         : end == AttemptEnd::FailedClean ? "failed"
                                                          : "held";

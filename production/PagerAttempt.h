@@ -66,6 +66,9 @@ private:
     AttemptResult Resolve(const HeldAssignment& held, const PagerImage& image,
                           Generation generation);
     TransferControl Control();
+    // Runs a ledger call; while the server does not answer, the site waits for it and tries
+    // again, until the batch stops taking pagers (or, `untilStoppedNow`, stops at once).
+    template <typename Call> auto WithLedger(Call&& call, bool untilStoppedNow);
     SiteName Site() const { return {options_.station, site_.cradle().id()}; }
     AttemptFacts Facts(Generation generation, const std::string& pagerBefore) const;
 

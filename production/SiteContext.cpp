@@ -18,6 +18,8 @@ const char* ActivityText(SiteActivity activity) {
         return "verifying";
     case SiteActivity::WaitingForRemoval:
         return "take the pager out";
+    case SiteActivity::WaitingForLedger:
+        return "waiting for the ledger";
     case SiteActivity::WaitingForEnter:
         return "round done: seat the next pagers, then press Enter";
     case SiteActivity::Finished:

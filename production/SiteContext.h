@@ -18,6 +18,7 @@ enum class SiteActivity {
     Verifying,
     WaitingForRemoval,
     WaitingForEnter, // a round without --auto is done; the next one starts on Enter
+    WaitingForLedger, // the ledger's server does not answer
     Finished,
 };
 const char* ActivityText(SiteActivity activity);

@@ -5,10 +5,12 @@
 #include "production/JournalFileLock.h"
 #include "production/Sha256.h"
 #include "production/ledger/LedgerSchema.h"
+#include "production/ledger/PostgresSession.h"
 #include "production/ledger/SqliteSession.h"
 #include "programming/SerialNumber.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -190,18 +192,70 @@ Ledger::Ledger(std::unique_ptr<SqlSession> session, std::string name, Clock cloc
     : name_(std::move(name)), clock_(std::move(clock)), recording_(recording),
       session_(std::move(session)) {}
 
-Ledger::~Ledger() = default;
+Ledger::~Ledger() {
+    {
+        std::lock_guard lock(renewalMutex_);
+        renewing_ = false;
+    }
+    renewalWake_.notify_all();
+    if (renewal_.joinable()) {
+        renewal_.join();
+    }
+}
 
 template <typename Action> auto Ledger::Locked(const char* what, Action&& action) {
     std::lock_guard lock(mutex_);
     try {
         return action();
     } catch (const SqlError& error) {
+        if (error.connectionLost) {
+            throw LedgerUnavailable(name_ + ": " + what + ": " + error.what());
+        }
         throw LedgerError(name_ + ": " + what + ": " + error.what());
     }
 }
 
-std::unique_ptr<Ledger> Ledger::OpenForRecording(const std::string& where, Clock clock) {
+bool IsServerLedger(std::string_view where) {
+    if (where.starts_with("postgresql://") || where.starts_with("postgres://")) {
+        return true;
+    }
+    // libpq's keyword form: "host=... dbname=...".
+    const std::size_t first = where.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return false;
+    }
+    std::size_t end = first;
+    while (end < where.size() && (std::isalnum(static_cast<unsigned char>(where[end])) ||
+                                  where[end] == '_')) {
+        ++end;
+    }
+    const std::size_t equals = where.find_first_not_of(" \t", end);
+    return end > first && equals != std::string_view::npos && where[equals] == '=';
+}
+
+std::unique_ptr<SqlSession> Ledger::OpenServer(const std::string& where) {
+    try {
+        return std::make_unique<PostgresSession>(where);
+    } catch (const SqlError& error) {
+        throw LedgerError(error.what());
+    }
+}
+
+std::unique_ptr<Ledger> Ledger::OpenForRecording(const std::string& where, Clock clock,
+                                                 StationOptions station) {
+    if (IsServerLedger(where)) {
+        std::unique_ptr<SqlSession> session = OpenServer(where);
+        std::string name = RedactedConnectionText(where);
+        auto ledger = std::make_unique<Ledger>(std::move(session), std::move(name),
+                                               std::move(clock), true);
+        ledger->station_ = std::move(station);
+        ledger->Locked("open", [&] {
+            ledger->Prepare();
+            ledger->JoinAsStation();
+        });
+        ledger->StartRenewing();
+        return ledger;
+    }
     std::unique_ptr<JournalFileLock> lock;
     try {
         lock = std::make_unique<JournalFileLock>(where);
@@ -217,6 +271,7 @@ std::unique_ptr<Ledger> Ledger::OpenForRecording(const std::string& where, Clock
         throw LedgerError(where + ": " + error.what());
     }
     auto ledger = std::make_unique<Ledger>(std::move(session), where, std::move(clock), true);
+    ledger->station_ = std::move(station);
     ledger->lock_ = std::move(lock);
     ledger->Locked("open", [&] {
         ledger->Prepare();
@@ -234,6 +289,12 @@ std::unique_ptr<Ledger> Ledger::OpenShared(std::unique_ptr<SqlSession> session, 
 }
 
 std::unique_ptr<Ledger> Ledger::OpenForReading(const std::string& where) {
+    if (IsServerLedger(where)) {
+        auto ledger = std::make_unique<Ledger>(OpenServer(where), RedactedConnectionText(where),
+                                               std::chrono::system_clock::now, false);
+        ledger->Locked("open", [&] { ledger->Prepare(); });
+        return ledger;
+    }
     std::error_code error;
     if (!std::filesystem::is_regular_file(where, error)) {
         throw LedgerError(where + (std::filesystem::exists(where, error)
@@ -264,8 +325,80 @@ std::unique_ptr<Ledger> Ledger::OpenForReading(const std::string& where) {
     return ledger;
 }
 
+std::string Ledger::Initialise(const std::string& where) {
+    if (!IsServerLedger(where)) {
+        auto ledger = OpenForRecording(where);
+        return "schema version " + std::to_string(kSchemaVersion) + ", id " + ledger->id();
+    }
+    auto ledger = std::make_unique<Ledger>(OpenServer(where), RedactedConnectionText(where),
+                                           std::chrono::system_clock::now, true);
+    return ledger->Locked("create", [&] {
+        SqlSession& db = *ledger->session_;
+        SqlTransaction transaction(db);
+        const std::optional<std::int64_t> version = ledger->ServerSchemaVersion();
+        std::string done;
+        if (!version) {
+            db.ExecuteScript(LedgerSchema(db.Dialect()));
+            db.Execute("INSERT INTO ledger_info (key, value) VALUES ('id', ?1), ('application', "
+                       "?2), ('schema_version', ?3)",
+                       {RandomId(), std::string(kLedgerApplication),
+                        std::to_string(kSchemaVersion)});
+            done = "created: ";
+        } else if (*version > kSchemaVersion) {
+            throw LedgerRefusal("the ledger's schema is version " + std::to_string(*version) +
+                                "; this pager-cradle knows version " +
+                                std::to_string(kSchemaVersion) + ": use a newer pager-cradle");
+        } else {
+            done = "already there: ";
+        }
+        const std::string id =
+            db.Query("SELECT value FROM ledger_info WHERE key = 'id'").at(0).Text(0);
+        transaction.Commit();
+        return done + "schema version " + std::to_string(kSchemaVersion) + ", id " + id;
+    });
+}
+
+std::optional<std::int64_t> Ledger::ServerSchemaVersion() {
+    SqlSession& db = *session_;
+    if (db.Query("SELECT to_regclass('ledger_info') IS NOT NULL").at(0).Integer(0) == 0) {
+        if (db.Query("SELECT count(*) FROM information_schema.tables WHERE table_schema = "
+                     "current_schema()")
+                .at(0)
+                .Integer(0) > 0) {
+            throw LedgerRefusal("this database holds the tables of another program, not a "
+                                "ledger; give the ledger a database of its own");
+        }
+        return std::nullopt;
+    }
+    std::map<std::string, std::string> info;
+    for (const SqlRow& row : db.Query("SELECT key, value FROM ledger_info")) {
+        info[row.Text(0)] = row.Text(1);
+    }
+    if (info["application"] != kLedgerApplication) {
+        throw LedgerRefusal("this database holds a table ledger_info of another program, not a "
+                            "ledger");
+    }
+    return std::stoll(info["schema_version"]);
+}
+
 void Ledger::Prepare() {
     SqlSession& db = *session_;
+    if (db.Dialect() != "sqlite") {
+        const std::optional<std::int64_t> version = ServerSchemaVersion();
+        if (!version) {
+            throw LedgerRefusal("this database holds no ledger yet: run pager-cradle ledger "
+                                "init with it once, as the database's owner");
+        }
+        if (*version != kSchemaVersion) {
+            throw LedgerRefusal(
+                "the ledger's schema is version " + std::to_string(*version) +
+                "; this pager-cradle knows version " + std::to_string(kSchemaVersion) +
+                (*version > kSchemaVersion ? ": use a newer pager-cradle"
+                                           : ": run pager-cradle ledger init to upgrade it"));
+        }
+        id_ = db.Query("SELECT value FROM ledger_info WHERE key = 'id'").at(0).Text(0);
+        return;
+    }
     const auto integer = [&](const char* sql) { return db.Query(sql).at(0).Integer(0); };
     if (!recording_) {
         if (integer("PRAGMA application_id") != kLedgerApplicationId) {
@@ -319,6 +452,112 @@ void Ledger::HoldLeftClaims() {
     transaction.Commit();
 }
 
+std::string Ledger::NowSql() const {
+    return session_->Dialect() == "sqlite"
+               ? "CAST(strftime('%s', 'now') AS INTEGER) * 1000"
+               : "CAST(EXTRACT(EPOCH FROM clock_timestamp()) * 1000 AS BIGINT)";
+}
+
+void Ledger::JoinAsStation() {
+    SqlSession& db = *session_;
+    // One live program per station name: the lock goes with the program's connection.
+    const SqlRows locked = db.Query("SELECT pg_try_advisory_lock(hashtext(?1))",
+                                    {id_ + " station " + station_.name});
+    if (locked.empty() || locked.front().Integer(0) == 0) {
+        throw LedgerRefusal("station \"" + station_.name +
+                            "\" is running already (another pager-cradle, on this PC or "
+                            "another, uses --station " +
+                            station_.name + "); give each station a name of its own");
+    }
+    SqlTransaction transaction(db);
+    // A station started again: whatever its gone run had claimed may be in a pager.
+    const std::string reason =
+        "station " + station_.name + " was started again; its earlier run ended with this claim";
+    heldAtOpen_ = static_cast<std::size_t>(
+        db.Execute("UPDATE assignments SET state = 'held', reason = ?1 WHERE state = 'claimed' "
+                   "AND station = ?2",
+                   {reason, station_.name}));
+    db.Execute("UPDATE attempts SET outcome = 'interrupted', reason = ?1 WHERE outcome = "
+               "'started' AND station = ?2",
+               {reason, station_.name});
+    db.Execute("INSERT INTO stations (name, started_ms, heartbeat_ms) VALUES (?1, " + NowSql() +
+                   ", " + NowSql() +
+                   ") ON CONFLICT (name) DO UPDATE SET started_ms = EXCLUDED.started_ms, "
+                   "heartbeat_ms = EXCLUDED.heartbeat_ms",
+               {station_.name});
+    transaction.Commit();
+}
+
+void Ledger::StartRenewing() {
+    renewing_ = true;
+    renewal_ = std::thread([this] {
+        std::unique_lock lock(renewalMutex_);
+        while (renewing_) {
+            renewalWake_.wait_for(lock, station_.lease / 3);
+            if (!renewing_) {
+                break;
+            }
+            try {
+                RenewLeases();
+            } catch (const std::exception&) {
+                // The server does not answer: the work in hand finds out and waits for it.
+            }
+        }
+    });
+}
+
+void Ledger::RenewLeases() {
+    Locked("renew", [&] {
+        SqlTransaction transaction(*session_, false);
+        session_->Execute("UPDATE assignments SET lease_ms = " + NowSql() + " + ?1 WHERE state = "
+                              "'claimed' AND station = ?2",
+                          {LeaseMs(), station_.name});
+        session_->Execute("UPDATE stations SET heartbeat_ms = " + NowSql() + " WHERE name = ?1",
+                          {station_.name});
+        transaction.Commit();
+    });
+}
+
+std::int64_t Ledger::LeaseMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(station_.lease).count();
+}
+
+bool Ledger::Reconnect(std::string* reason) {
+    std::lock_guard lock(mutex_);
+    auto* server = dynamic_cast<PostgresSession*>(session_.get());
+    if (server == nullptr) {
+        return true;
+    }
+    if (!server->Reconnect(reason)) {
+        return false;
+    }
+    try {
+        JoinAsStationAgain();
+    } catch (const std::exception& error) {
+        if (reason != nullptr) {
+            *reason = error.what();
+        }
+        return false;
+    }
+    return true;
+}
+
+void Ledger::JoinAsStationAgain() {
+    // The lock went with the lost connection; without it another program could take the name.
+    const SqlRows locked = session_->Query("SELECT pg_try_advisory_lock(hashtext(?1))",
+                                           {id_ + " station " + station_.name});
+    if (locked.empty() || locked.front().Integer(0) == 0) {
+        throw LedgerError("station \"" + station_.name +
+                          "\" was started elsewhere while this one had lost the ledger; this "
+                          "one stops");
+    }
+}
+
+std::vector<std::string> Ledger::TakeOverNotes() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(takeOverNotes_, {});
+}
+
 void Ledger::CheckItself() {
     if (lock_ && !lock_->StillNamesTheFile()) {
         throw LedgerError(name_ +
@@ -337,6 +576,21 @@ void Ledger::CheckItself() {
 
 
 OrderInfo Ledger::OpenOrder(const OrderSpec& spec) {
+    // Stations started together may store the same order at once: the one that comes second
+    // joins the order the first stored.
+    for (int tries = 0;; ++tries) {
+        try {
+            return OpenOrderOnce(spec);
+        } catch (const OrderStoredMeanwhile&) {
+            if (tries == 3) {
+                throw LedgerError(name_ + ": the order \"" + spec.name +
+                                  "\" kept changing while it was opened");
+            }
+        }
+    }
+}
+
+OrderInfo Ledger::OpenOrderOnce(const OrderSpec& spec) {
     return Locked("open order", [&] {
         SqlSession& db = *session_;
         SqlTransaction transaction(db);
@@ -410,13 +664,16 @@ OrderInfo Ledger::OpenOrder(const OrderSpec& spec) {
             }
         } else {
             info.created = true;
-            info.id = db.Query("INSERT INTO orders (name, generation, template, rows, numbering, "
-                               "shared_only, created_ms) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) "
-                               "RETURNING id",
-                               {spec.name, generation, templateText, rowsText, spec.numbering,
-                                std::int64_t{spec.sharedOnly}, Milliseconds(clock_())})
-                          .at(0)
-                          .Integer(0);
+            const SqlRows stored =
+                db.Query("INSERT INTO orders (name, generation, template, rows, numbering, "
+                         "shared_only, created_ms) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) "
+                         "ON CONFLICT (name) DO NOTHING RETURNING id",
+                         {spec.name, generation, templateText, rowsText, spec.numbering,
+                          std::int64_t{spec.sharedOnly}, Milliseconds(clock_())});
+            if (stored.empty()) {
+                throw OrderStoredMeanwhile();
+            }
+            info.id = stored.front().Integer(0);
             ShareCapcodes(info.id, spec);
         }
         AddAssignments(info.id, spec, existing);
@@ -499,13 +756,15 @@ void Ledger::AddAssignments(std::int64_t order, const OrderSpec& spec, std::size
     SqlSession& db = *session_;
     for (std::size_t i = from; i < spec.assignments.size(); ++i) {
         const Assignment& assignment = spec.assignments[i];
-        const std::int64_t id =
+        const SqlRows added =
             db.Query("INSERT INTO assignments (order_id, position, serial, capcodes) VALUES "
-                     "(?1, ?2, ?3, ?4) RETURNING id",
+                     "(?1, ?2, ?3, ?4) ON CONFLICT (order_id, position) DO NOTHING RETURNING id",
                      {order, static_cast<std::int64_t>(i), SerialValue(assignment),
-                      CapcodeFields(assignment)})
-                .at(0)
-                .Integer(0);
+                      CapcodeFields(assignment)});
+        if (added.empty()) {
+            throw OrderStoredMeanwhile(); // another station extended it just now
+        }
+        const std::int64_t id = added.front().Integer(0);
         for (std::size_t row = 0; row < assignment.capcodes.size(); ++row) {
             if (!assignment.capcodes[row]) {
                 continue;
@@ -564,9 +823,10 @@ std::vector<OrderInfo> Ledger::Orders() {
 OrderCounts Ledger::Counts(std::int64_t order) {
     return Locked("count", [&] {
         OrderCounts counts;
-        for (const SqlRow& row : session_->Query("SELECT state, count(*) FROM assignments "
-                                                 "WHERE order_id = ?1 GROUP BY state",
-                                                 {order})) {
+        for (const SqlRow& row :
+             session_->Query("SELECT " + StateSql("assignments") +
+                                 " AS s, count(*) FROM assignments WHERE order_id = ?1 GROUP BY s",
+                             {order})) {
             const auto count = static_cast<std::size_t>(row.Integer(1));
             counts.total += count;
             switch (StateNamed(row.Text(0))) {
@@ -615,14 +875,15 @@ std::int64_t Ledger::NewAttempt(Claim& claim, const AttemptFacts& facts) {
         session_
             ->Query("INSERT INTO attempts (assignment, order_id, position, token, time_ms, "
                     "station, cradle, generation, serial, capcodes, outcome, reason, sha256, "
-                    "encoded_at, pager_before) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, "
-                    "'started', '', ?11, ?12, ?13) RETURNING id",
+                    "encoded_at, pager_before, attempt_key) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, "
+                    "?9, ?10, 'started', '', ?11, ?12, ?13, ?14) RETURNING id",
                     {claim.assignment, claim.order, static_cast<std::int64_t>(claim.position),
                      claim.token, Milliseconds(clock_()), facts.site.station, facts.site.cradle,
                      std::string(GenerationName(facts.generation)),
                      Latin1ToUtf8(UnalignedSerialNumber(settings.serialNumber)),
                      CapcodeListText(enabled), Sha256Hex(std::span<const std::uint8_t>(claim.image)),
-                     TimeText(facts.encodedAt), facts.pagerBefore})
+                     TimeText(facts.encodedAt), facts.pagerBefore,
+                     facts.key.empty() ? SqlValue{} : SqlValue{facts.key}})
             .at(0)
             .Integer(0);
     std::vector<SqlParams> capcodes;
@@ -665,9 +926,16 @@ std::optional<Claim> Ledger::ClaimNext(std::int64_t order, const AttemptFacts& f
     std::string refusal;
     std::int64_t refused = 0;
     std::optional<Claim> claim = Locked("claim", [&]() -> std::optional<Claim> {
+        // Asked again after a lost connection: the claim may have been made.
+        if (!facts.key.empty()) {
+            if (std::optional<Claim> made = ClaimMadeWith(facts.key)) {
+                return made;
+            }
+        }
         SqlSession& db = *session_;
         SqlTransaction transaction(db);
         TemplateOfOrder(order);
+        HoldExpiredClaims(order);
         const SqlRows next = db.Query(ClaimableSql(), {order});
         if (next.empty()) {
             transaction.Commit();
@@ -678,10 +946,11 @@ std::optional<Claim> Ledger::ClaimNext(std::int64_t order, const AttemptFacts& f
         claim.assignment = next.front().Integer(0);
         claim.position = static_cast<std::size_t>(next.front().Integer(1));
         claim.numbers = AssignmentOf(next.front(), 2, 3);
-        const SqlRows token = db.Query("UPDATE assignments SET state = 'claimed', token = token + "
-                                       "1, reason = '' WHERE id = ?1 AND state = 'free' "
-                                       "RETURNING token",
-                                       {claim.assignment});
+        const SqlRows token =
+            db.Query("UPDATE assignments SET state = 'claimed', token = token + 1, reason = '', "
+                     "station = ?2, lease_ms = " +
+                         LeaseSql() + " WHERE id = ?1 AND state = 'free' RETURNING token",
+                     {claim.assignment, facts.site.station});
         if (token.empty()) {
             throw SqlError("assignment " + std::to_string(claim.assignment) +
                            " changed while it was claimed");
@@ -716,10 +985,13 @@ Claim Ledger::Reclaim(std::int64_t assignment, const AttemptFacts& facts) {
     return Locked("claim again", [&] {
         SqlSession& db = *session_;
         SqlTransaction transaction(db);
-        const SqlRows rows = db.Query("UPDATE assignments SET state = 'claimed', token = token + "
-                                      "1, reason = '' WHERE id = ?1 AND state = 'held' RETURNING "
-                                      "order_id, position, serial, capcodes, token",
-                                      {assignment});
+        const SqlRows rows =
+            db.Query("UPDATE assignments SET state = 'claimed', token = token + 1, reason = '', "
+                     "station = ?2, lease_ms = " +
+                         LeaseSql() +
+                         " WHERE id = ?1 AND state = 'held' RETURNING order_id, position, serial, "
+                         "capcodes, token",
+                     {assignment, facts.site.station});
         if (rows.empty()) {
             throw LedgerConflict("assignment " + std::to_string(assignment) +
                                  " is no longer held; it is not written again");
@@ -754,10 +1026,12 @@ void Ledger::EndAttempt(const Claim& claim, AttemptEnd end, const std::string& r
         // The end rides on the next durable commit: a power cut before that turns it back into
         // a claim, which the next opening holds. The claim itself was synced.
         SqlTransaction transaction(db, false);
-        const std::int64_t changed =
-            db.Execute("UPDATE assignments SET state = ?1, reason = ?2 WHERE id = ?3 AND state = "
-                       "'claimed' AND token = ?4",
-                       {std::string(state), reason, claim.assignment, claim.token});
+        // A claim held meanwhile (its lease ran out, its station was restarted) is still this
+        // attempt's as long as nothing else happened to it: its token and attempt are the same.
+        const std::int64_t changed = db.Execute(
+            "UPDATE assignments SET state = ?1, reason = ?2, lease_ms = NULL WHERE id = ?3 AND "
+            "token = ?4 AND attempt = ?5 AND state IN ('claimed', 'held')",
+            {std::string(state), reason, claim.assignment, claim.token, claim.attempt});
         if (changed == 0) {
             const SqlRows now =
                 db.Query("SELECT state, token, attempt FROM assignments WHERE id = ?1",
@@ -873,15 +1147,21 @@ void Ledger::Settle(std::int64_t assignment, const char* from, const char* to,
             throw LedgerConflict("assignment " + std::to_string(assignment) + " is not " + from +
                                  " any more; nothing changed");
         }
-        // The settlement is an attempt row of its own, copying what the last attempt sent.
-        db.Execute(
+        // The settlement is an attempt row of its own, copying what the last attempt sent; it
+        // becomes the assignment's last attempt, so a late end of the one before changes
+        // nothing.
+        const SqlRows settled = db.Query(
             "INSERT INTO attempts (assignment, order_id, position, token, time_ms, station, "
             "cradle, generation, serial, capcodes, outcome, reason, sha256, encoded_at, "
             "pager_before) SELECT ?1, ?2, ?3, ?4, ?5, ?6, ?7, generation, serial, capcodes, ?8, "
-            "?9, sha256, encoded_at, pager_before FROM attempts WHERE id = ?10",
+            "?9, sha256, encoded_at, pager_before FROM attempts WHERE id = ?10 RETURNING id",
             {assignment, rows.front().Integer(0), rows.front().Integer(1),
              rows.front().Integer(2), Milliseconds(clock_()), site.station, site.cradle,
              std::string(outcome), reason, rows.front().Integer(3)});
+        if (!settled.empty()) {
+            db.Execute("UPDATE assignments SET attempt = ?1 WHERE id = ?2",
+                       {settled.front().Integer(0), assignment});
+        }
         transaction.Commit();
     });
 }
@@ -922,7 +1202,8 @@ std::vector<LedgerEntry> Ledger::Entries(const LedgerFilter& filter) {
     return Locked("list", [&] {
         std::string sql =
             "SELECT t.id, t.order_id, o.name, t.position, t.time_ms, t.station, t.cradle, "
-            "t.generation, t.serial, t.capcodes, t.outcome, t.reason, t.sha256, a.state FROM "
+            "t.generation, t.serial, t.capcodes, t.outcome, t.reason, t.sha256, " +
+            StateSql("a") + " FROM "
             "attempts AS t JOIN orders AS o ON o.id = t.order_id JOIN assignments AS a ON a.id "
             "= t.assignment WHERE 1 = 1";
         SqlParams params;
@@ -961,6 +1242,81 @@ std::vector<LedgerEntry> Ledger::Entries(const LedgerFilter& filter) {
             entries.push_back(std::move(entry));
         }
         return entries;
+    });
+}
+
+std::string Ledger::StateSql(const char* table) const {
+    const std::string column = std::string(table) + ".state";
+    if (session_->Dialect() == "sqlite") {
+        return column;
+    }
+    return "CASE WHEN " + column + " = 'claimed' AND " + table + ".lease_ms < " + NowSql() +
+           " THEN 'held' ELSE " + column + " END";
+}
+
+std::string Ledger::LeaseSql() const {
+    return session_->Dialect() == "sqlite" ? std::string("NULL")
+                                           : NowSql() + " + " + std::to_string(LeaseMs());
+}
+
+void Ledger::HoldExpiredClaims(std::int64_t order) {
+    if (session_->Dialect() == "sqlite") {
+        return; // one program at a time: its claims are held when the next one opens
+    }
+    std::map<std::string, int> stations;
+    for (const SqlRow& row : session_->Query(
+             "UPDATE assignments SET state = 'held', reason = 'the lease of station ' || station "
+             "|| ' ran out before it ended the attempt' WHERE order_id = ?1 AND state = 'claimed' "
+             "AND lease_ms < " +
+                 NowSql() + " RETURNING station",
+             {order})) {
+        ++stations[row.Text(0)];
+    }
+    for (const auto& [name, count] : stations) {
+        takeOverNotes_.push_back("station " + name + " stopped renewing its claims: " +
+                                 std::to_string(count) + (count == 1 ? " is" : " are") +
+                                 " held now");
+    }
+}
+
+std::optional<Claim> Ledger::ClaimMadeWith(const std::string& key) {
+    const SqlRows rows = session_->Query(
+        "SELECT t.id, t.assignment, t.order_id, t.position, t.token, t.encoded_at, t.generation, "
+        "a.serial, a.capcodes FROM attempts AS t JOIN assignments AS a ON a.id = t.assignment "
+        "WHERE t.attempt_key = ?1 AND a.state = 'claimed' AND a.attempt = t.id",
+        {key});
+    if (rows.empty()) {
+        return std::nullopt;
+    }
+    const SqlRow& row = rows.front();
+    Claim claim;
+    claim.attempt = row.Integer(0);
+    claim.assignment = row.Integer(1);
+    claim.order = row.Integer(2);
+    claim.position = static_cast<std::size_t>(row.Integer(3));
+    claim.token = row.Integer(4);
+    claim.encodedAt = TimeOf(row.Text(5));
+    claim.numbers = AssignmentOf(row, 7, 8);
+    claim.image = PagerImageFor(TemplateOfOrder(claim.order), claim.numbers,
+                                GenerationOfText(row.Text(6)).value_or(Generation::V2),
+                                claim.encodedAt);
+    // Whether an earlier attempt reached a pager is not known here: a failure keeps it held.
+    claim.rewrite = true;
+    return claim;
+}
+
+std::vector<std::pair<std::string, double>> Ledger::StationRates(std::int64_t order) {
+    return Locked("rates", [&] {
+        std::vector<std::pair<std::string, double>> rates;
+        for (const SqlRow& row : session_->Query(
+                 "SELECT station, count(*), min(time_ms), max(time_ms) FROM attempts WHERE "
+                 "order_id = ?1 AND outcome = 'programmed' GROUP BY station ORDER BY station",
+                 {order})) {
+            const double minutes = static_cast<double>(row.Integer(3) - row.Integer(2)) / 60000.0;
+            const auto count = static_cast<double>(row.Integer(1));
+            rates.emplace_back(row.Text(0), minutes > 0 ? (count - 1) / minutes : 0.0);
+        }
+        return rates;
     });
 }
 

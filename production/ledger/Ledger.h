@@ -6,6 +6,7 @@
 #include "production/ledger/SqlSession.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -15,6 +16,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 class JournalFileLock;
@@ -33,6 +36,13 @@ const char* StateName(AssignmentState state);
 // claimed goes back to the pool.
 struct LedgerError : std::runtime_error {
     using std::runtime_error::runtime_error;
+};
+
+// The ledger's server does not answer (a connection lost, a server restarting): what was
+// asked may or may not have happened. Try again after Reconnect; an attempt's end and a claim
+// made with the same attempt key are recorded once however often they are tried.
+struct LedgerUnavailable : LedgerError {
+    using LedgerError::LedgerError;
 };
 
 // A request the ledger turns down, with what differs or who owns what (an order that does not
@@ -78,6 +88,17 @@ struct OrderCounts {
     std::size_t refused = 0;
 };
 
+// The programming station a recording program is, on a ledger server. Its claims carry a
+// lease it renews; a claim whose lease ran out is held, whoever notices first.
+struct StationOptions {
+    std::string name = "station";
+    std::chrono::seconds lease{30};
+};
+
+// Whether `where` names a ledger server (a postgresql:// or postgres:// URI, or libpq's
+// "key=value" words) rather than a ledger file.
+bool IsServerLedger(std::string_view where);
+
 // Who programs: the station (the PC) and its cradle.
 struct SiteName {
     std::string station;
@@ -110,6 +131,9 @@ struct AttemptFacts {
     LocalDateTime encodedAt;
     // The pager's number blocks as read before the write (hex), to know it again.
     std::string pagerBefore;
+    // Names this claim: asked again with the same key (after a lost connection), the claim is
+    // the one already made, if it was.
+    std::string key;
 };
 
 // How an attempt ended.
@@ -181,8 +205,14 @@ public:
     // Opens the ledger to record in, creating it when missing and bringing an older journal up
     // to date. While one program records in a ledger file, another cannot open it to record;
     // claims a program left behind are held now (HeldAtOpen).
+    // A ledger server takes several programs at once, one per station name; a station started
+    // again holds at once the claims its gone run left.
     static std::unique_ptr<Ledger> OpenForRecording(const std::string& where,
-                                                    Clock clock = std::chrono::system_clock::now);
+                                                    Clock clock = std::chrono::system_clock::now,
+                                                    StationOptions station = {});
+    // Creates the ledger's tables on a server (as the database's owner), or checks those
+    // there; an SQLite file is created as a batch would. Says what it found or did.
+    static std::string Initialise(const std::string& where);
     // Opens an existing ledger to list it, changing nothing and creating nothing.
     static std::unique_ptr<Ledger> OpenForReading(const std::string& where);
     // Records over a database session of its own, beside other programs that record in the
@@ -201,6 +231,14 @@ public:
     // Stops with LedgerError when the ledger is no longer the one opened (its file deleted or
     // replaced, another ledger in its place).
     void CheckItself();
+    // After LedgerUnavailable: connects to the server again, as the same station. False (and
+    // why) while the server does not answer.
+    bool Reconnect(std::string* reason = nullptr);
+    // "the claims of station B ran out and are held": what this program's claims found of
+    // other stations since the last call.
+    std::vector<std::string> TakeOverNotes();
+    // Pagers programmed per minute by each station of the order, over its programmed attempts.
+    std::vector<std::pair<std::string, double>> StationRates(std::int64_t order);
 
     // Stores the order, or resumes it, appending assignments a longer list or count brings.
     // A different template, numbering or changed assignments under the same name, duplicate
@@ -241,8 +279,25 @@ public:
 
 private:
     template <typename Action> auto Locked(const char* what, Action&& action);
+    struct OrderStoredMeanwhile {};
+    OrderInfo OpenOrderOnce(const OrderSpec& spec);
+    static std::unique_ptr<SqlSession> OpenServer(const std::string& where);
     void Prepare();
+    std::optional<std::int64_t> ServerSchemaVersion();
     void HoldLeftClaims();
+    void JoinAsStation();
+    void JoinAsStationAgain();
+    void StartRenewing();
+    void RenewLeases();
+    std::int64_t LeaseMs() const;
+    // The server's time now in milliseconds, as SQL.
+    std::string NowSql() const;
+    // An assignment's state as it stands: a claim whose lease ran out counts as held.
+    std::string StateSql(const char* table) const;
+    // A new claim's lease end, as SQL (none on a file).
+    std::string LeaseSql() const;
+    void HoldExpiredClaims(std::int64_t order);
+    std::optional<Claim> ClaimMadeWith(const std::string& key);
     // Within a transaction:
     void ShareCapcodes(std::int64_t order, const OrderSpec& spec);
     void AddAssignments(std::int64_t order, const OrderSpec& spec, std::size_t from);
@@ -267,4 +322,11 @@ private:
     // Orders met so far, by id.
     std::map<std::int64_t, BatchTemplate> templates_;
     std::map<std::int64_t, std::string> names_;
+    StationOptions station_;
+    std::vector<std::string> takeOverNotes_;
+    // Renews the leases of this station's claims (on a server).
+    std::thread renewal_;
+    std::mutex renewalMutex_;
+    std::condition_variable renewalWake_;
+    bool renewing_ = false;
 };

@@ -29,6 +29,8 @@ CREATE TABLE assignments (
     token {INT} NOT NULL DEFAULT 0,
     attempt {INT},
     reason TEXT NOT NULL DEFAULT '',
+    station TEXT,
+    lease_ms {INT},
     UNIQUE (order_id, position)
 );
 CREATE INDEX assignments_by_state ON assignments(order_id, state, position);
@@ -63,7 +65,8 @@ CREATE TABLE attempts (
     reason TEXT NOT NULL,
     sha256 TEXT NOT NULL,
     encoded_at TEXT NOT NULL,
-    pager_before TEXT NOT NULL
+    pager_before TEXT NOT NULL,
+    attempt_key TEXT UNIQUE
 );
 CREATE INDEX attempts_by_assignment ON attempts(assignment);
 CREATE INDEX attempts_by_outcome ON attempts(outcome);
@@ -72,6 +75,11 @@ CREATE TABLE attempt_capcodes (
     capcode {INT} NOT NULL
 );
 CREATE INDEX attempt_capcodes_by_capcode ON attempt_capcodes(capcode);
+CREATE TABLE stations (
+    name TEXT PRIMARY KEY,
+    started_ms {INT} NOT NULL,
+    heartbeat_ms {INT} NOT NULL
+);
 )sql";
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {

@@ -15,6 +15,7 @@
 //   assignment from its first claim on (never deleted), a shared one (a group call) by none.
 // - order_shared: which orders share which group capcodes.
 // - attempts and attempt_capcodes: every pager attempt and resolution, for the journal.
+// - stations: each programming station that recorded, with its last sign of life.
 // - ledger_info: the ledger's id and schema version.
 std::string LedgerSchema(std::string_view dialect);
 
@@ -23,6 +24,9 @@ std::string LedgerSchema(std::string_view dialect);
 // and an assignment whose last attempt was interrupted is held. Runs inside the caller's
 // transaction.
 void MigrateJournalVersion1(SqlSession& session);
+
+// Marks a database's ledger_info as a ledger of this program.
+inline constexpr const char* kLedgerApplication = "pager-cradle ledger";
 
 // "PgrJ": marks an SQLite file as a journal or ledger of this program.
 inline constexpr std::int64_t kLedgerApplicationId = 0x5067724A;

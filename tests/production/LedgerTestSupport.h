@@ -67,7 +67,7 @@ public:
     }
 
     static AttemptFacts Facts(const std::string& cradle = "usb:3-1.4") {
-        return {{"bench-1", cradle}, Generation::V2, {2025, 3, 14, 11, 0}, ""};
+        return {{"bench-1", cradle}, Generation::V2, {2025, 3, 14, 11, 0}, "", ""};
     }
 
     std::filesystem::path folder;

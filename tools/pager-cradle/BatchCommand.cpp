@@ -12,6 +12,7 @@
 #include "production/JournalListing.h"
 #include "production/OrderPlan.h"
 #include "production/PagerBackup.h"
+#include "production/ledger/PostgresSession.h"
 #include "programming/SerialNumber.h"
 
 #include <poll.h>
@@ -194,10 +195,18 @@ std::string HeldAdvice(Ledger& ledger, std::int64_t order, const std::string& le
            ledgerName + " --order \"" + held.front().orderName + "\" --release N.";
 }
 
-std::unique_ptr<Ledger> OpenLedger(const std::string& where) {
+std::unique_ptr<Ledger> OpenLedger(const std::string& where, const std::string& station,
+                                   int leaseSeconds = 30) {
     try {
-        return Ledger::OpenForRecording(where);
+        return Ledger::OpenForRecording(where, std::chrono::system_clock::now,
+                                        {station, std::chrono::seconds(leaseSeconds)});
+    } catch (const LedgerUnavailable& error) {
+        throw CradleCommandError(kExitNoLedger, std::string(error.what()) +
+                                                    ". Check that the server runs and the "
+                                                    "address is right; nothing was written.");
     } catch (const LedgerError& error) {
+        throw CradleCommandError(kExitNoLedger, error.what());
+    } catch (const LedgerRefusal& error) {
         throw CradleCommandError(kExitBadInput, error.what());
     }
 }
@@ -267,7 +276,8 @@ std::int64_t NamedHeldAssignment(Ledger& ledger, const std::optional<std::string
 // Gives a held assignment back once the operator has typed the serial number of the pager
 // that is destroyed.
 int ReleaseCommand(const JournalCommandOptions& options) {
-    std::unique_ptr<Ledger> ledger = OpenLedger(options.journalPath);
+    std::unique_ptr<Ledger> ledger =
+        OpenLedger(options.journalPath, options.station.value_or(Hostname()));
     const OrderInfo order = ChosenOrder(*ledger, options.order);
     const std::string& orderName = order.name;
     const HeldAssignment held = HeldAssignmentOf(*ledger, order, *options.release);
@@ -318,7 +328,8 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
         }
     }
 
-    std::unique_ptr<Ledger> ledger = OpenLedger(options.journalPath);
+    const std::string station = options.station.value_or(Hostname());
+    std::unique_ptr<Ledger> ledger = OpenLedger(options.journalPath, station, options.lease);
     OrderInfo order;
     try {
         order = ledger->OpenOrder(plan.spec);
@@ -326,7 +337,7 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
         throw CradleCommandError(kExitBadInput,
                                  std::string(refusal.what()) + "\nNothing was written.");
     } catch (const LedgerError& error) {
-        throw CradleCommandError(kExitBadInput, error.what());
+        throw CradleCommandError(kExitNoLedger, error.what());
     }
     std::vector<std::unique_ptr<CradleSite>> sites = OpenSites(options.cradles);
     std::vector<std::string> ids;
@@ -336,12 +347,12 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
     }
     BatchDisplay display(
         BatchDisplay::ChooseStyle(options.json, options.quiet),
-        [&] { return ledger->Counts(order.id); }, ids);
+        [&] { return ledger->Counts(order.id); }, ids,
+        [&] { return ledger->StationRates(order.id); });
     if (ledger->HeldAtOpen() > 0) {
-        display.Say(PagersText(ledger->HeldAtOpen()) +
-                    " of an earlier run ended with it mid-way "
-                    "and " +
-                    (ledger->HeldAtOpen() == 1 ? "is" : "are") + " held.");
+        display.Say(PagersText(ledger->HeldAtOpen()) + " of an earlier run of station " + station +
+                    " ended with it mid-way and " + (ledger->HeldAtOpen() == 1 ? "is" : "are") +
+                    " held: its claims are taken over.");
     }
     const OrderCounts before = ledger->Counts(order.id);
     display.Say(
@@ -366,7 +377,7 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
         batchOptions.backupFolder = *options.backupDir;
     }
     batchOptions.attemptsPerPager = options.attempts;
-    batchOptions.station = options.station.value_or(Hostname());
+    batchOptions.station = station;
     Batch batch(*ledger, order, plan.spec.batchTemplate, batchOptions, display);
     for (auto& site : sites) {
         batch.AddSite(std::move(site));
@@ -441,7 +452,8 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
 }
 
 int ResolveCommand(const ResolveCommandOptions& options, InterruptWatch& interrupts) {
-    std::unique_ptr<Ledger> ledger = OpenLedger(options.journalPath);
+    const std::string station = options.station.value_or(Hostname());
+    std::unique_ptr<Ledger> ledger = OpenLedger(options.journalPath, station);
     auto site = std::make_unique<CradleSite>(ChooseCradleId(options.cradle));
     OpenCradleSite(*site);
     const std::optional<Generation> generation = GenerationOf(site->Identify());
@@ -454,7 +466,7 @@ int ResolveCommand(const ResolveCommandOptions& options, InterruptWatch& interru
     std::atomic<bool> stopTaking{false};
     interrupts.SetHandler([&](int) { site->stopRequested().store(true); });
     SiteContext context(*site, display, stopTaking, std::chrono::milliseconds(200));
-    const AttemptOptions attemptOptions{true, std::nullopt, options.station.value_or(Hostname())};
+    const AttemptOptions attemptOptions{true, std::nullopt, station};
     const OrderInfo none;
     const BatchTemplate noTemplate;
     PagerAttempt attempt(context, *ledger, none, noTemplate, attemptOptions);
@@ -491,6 +503,20 @@ int ResolveCommand(const ResolveCommandOptions& options, InterruptWatch& interru
     }
 }
 
+int LedgerInitCommand(const std::string& where) {
+    try {
+        const std::string done = Ledger::Initialise(where);
+        std::fprintf(stderr, "Ledger %s %s\n",
+                     (IsServerLedger(where) ? RedactedConnectionText(where) : where).c_str(),
+                     done.c_str());
+        return kExitDone;
+    } catch (const LedgerRefusal& refusal) {
+        throw CradleCommandError(kExitBadInput, refusal.what());
+    } catch (const LedgerError& error) {
+        throw CradleCommandError(kExitNoLedger, error.what());
+    }
+}
+
 int JournalCommand(const JournalCommandOptions& options) {
     if (options.release) {
         return ReleaseCommand(options);
@@ -506,6 +532,8 @@ int JournalCommand(const JournalCommandOptions& options) {
         std::unique_ptr<Ledger> ledger = Ledger::OpenForReading(options.journalPath);
         entries = ledger->Entries(filter);
     } catch (const LedgerError& error) {
+        throw CradleCommandError(kExitNoLedger, error.what());
+    } catch (const LedgerRefusal& error) {
         throw CradleCommandError(kExitBadInput, error.what());
     }
     if (options.csv) {

@@ -18,6 +18,7 @@ struct BatchCommandOptions {
     std::optional<std::string> order;   // --order NAME
     bool sharedOnly = false;            // every capcode shared by all pagers, on purpose
     std::optional<std::string> station; // default: the host name
+    int lease = 30;                     // seconds a station's claim lives without renewal
     int attempts = 3;
     bool quiet = false;
     bool json = false;
@@ -48,3 +49,5 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
 // Settles the held assignment whose numbers the seated pager carries.
 int ResolveCommand(const ResolveCommandOptions& options, InterruptWatch& interrupts);
 int JournalCommand(const JournalCommandOptions& options);
+// Creates (or checks) the ledger's tables on a server or in a file.
+int LedgerInitCommand(const std::string& where);

@@ -36,9 +36,10 @@ std::string Minutes(double seconds) {
 } // namespace
 
 BatchDisplay::BatchDisplay(Style style, std::function<OrderCounts()> counts,
-                           std::vector<std::string> cradles)
-    : style_(style), counts_(std::move(counts)), cradles_(std::move(cradles)),
-      doneAtStart_(counts_().programmed) {
+                           std::vector<std::string> cradles,
+                           std::function<std::vector<std::pair<std::string, double>>()> rates)
+    : style_(style), counts_(std::move(counts)), rates_(std::move(rates)),
+      cradles_(std::move(cradles)), doneAtStart_(Counts().programmed) {
     for (const std::string& cradle : cradles_) {
         sites_[cradle].cradle = cradle;
     }
@@ -51,8 +52,17 @@ BatchDisplay::Style BatchDisplay::ChooseStyle(bool json, bool quiet) {
     return !quiet && isatty(STDERR_FILENO) ? Style::Terminal : Style::Lines;
 }
 
+OrderCounts BatchDisplay::Counts() const {
+    try {
+        lastCounts_ = counts_();
+    } catch (const LedgerUnavailable&) {
+        // The sites say they wait for the ledger; the totals stay as last known.
+    }
+    return lastCounts_;
+}
+
 std::string BatchDisplay::SummaryText() const {
-    const OrderCounts counts = counts_();
+    const OrderCounts counts = Counts();
     const std::size_t left = counts.free + counts.claimed;
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
@@ -72,6 +82,22 @@ std::string BatchDisplay::SummaryText() const {
     text += rate;
     if (doneNow > 0 && left > 0) {
         text += "  " + Minutes(seconds / doneNow * left) + " left";
+    }
+    // Several stations on one order: each one's pace, from the ledger.
+    std::vector<std::pair<std::string, double>> rates;
+    if (rates_) {
+        try {
+            rates = rates_();
+        } catch (const LedgerError&) {
+        }
+    }
+    if (rates.size() > 1) {
+        text += "  stations:";
+        for (const auto& [station, perMinuteThere] : rates) {
+            char part[96];
+            std::snprintf(part, sizeof part, " %s %.1f/min", station.c_str(), perMinuteThere);
+            text += part;
+        }
     }
     return text;
 }
@@ -204,7 +230,7 @@ void BatchDisplay::Say(const std::string& text) {
 
 void BatchDisplay::Finish() {
     std::lock_guard lock(mutex_);
-    const OrderCounts counts = counts_();
+    const OrderCounts counts = Counts();
     betweenRounds_ = false;
     if (style_ == Style::Json) {
         PrintJsonLine({{"event", "summary"},

@@ -20,8 +20,10 @@ public:
     enum class Style { Terminal, Lines, Json };
 
     // `counts` tells where the order stands, from the ledger.
+    // `rates`: pagers per minute of each station of the order, when several share it.
     BatchDisplay(Style style, std::function<OrderCounts()> counts,
-                 std::vector<std::string> cradles);
+                 std::vector<std::string> cradles,
+                 std::function<std::vector<std::pair<std::string, double>>()> rates = {});
 
     void SiteChanged(const SiteView& view) override;
     void PagerEnded(const PagerRecord& record) override;
@@ -42,6 +44,7 @@ public:
 
 private:
     std::string SummaryText() const;
+    OrderCounts Counts() const;
     std::string SiteLine(const SiteView& view) const;
     void Log(const std::string& line, const nlohmann::ordered_json& event);
     void Redraw(bool force);
@@ -49,6 +52,9 @@ private:
 
     const Style style_;
     const std::function<OrderCounts()> counts_;
+    const std::function<std::vector<std::pair<std::string, double>>()> rates_;
+    // The last counts the ledger gave, shown while it does not answer.
+    mutable OrderCounts lastCounts_;
     const std::vector<std::string> cradles_;
     const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     const std::size_t doneAtStart_;

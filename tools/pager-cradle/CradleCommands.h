@@ -13,6 +13,7 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitPagerFailed = 1; // read or write error, difference, refused pager
 inline constexpr int kExitBadInput = 2;    // bad input or usage
 inline constexpr int kExitNoCradle = 3;    // no cradle, no permission, in use, link failed
+inline constexpr int kExitNoLedger = 4;    // the ledger cannot be opened or used
 inline constexpr int kExitInterrupted = 130;
 
 // Ends a command before any transfer, with its exit status and what to tell the user.

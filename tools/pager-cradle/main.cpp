@@ -12,8 +12,8 @@
 
 namespace {
 
-const std::set<std::string> kCommands = {"list",  "read",    "write",  "verify",
-                                         "batch", "resolve", "journal"};
+const std::set<std::string> kCommands = {"list",  "read",    "write",   "verify",
+                                          "batch", "resolve", "journal", "ledger"};
 
 // The command named on the command line, before the options are parsed: the first word that is
 // not an option.
@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.set_version_flag("--version", "pager-cradle " PAGER_VERSION);
     app.footer("Exit status: 0 done, 1 the pager operation failed, 2 bad input or usage, "
-               "3 no cradle, no permission or the link failed, 130 stopped by Ctrl-C.");
+               "3 no cradle, no permission or the link failed, 4 the ledger cannot be opened or "
+               "used, 130 stopped by Ctrl-C.");
 
     const auto addCommon = [](CLI::App* command, CommonOptions& options) {
         command->add_option("-c,--cradle", options.cradle,
@@ -131,8 +132,15 @@ int main(int argc, char** argv) {
         ->required();
     batchCommand
         ->add_option("--journal", batch.journalPath,
-                     "the ledger: an SQLite file that owns every number and records every attempt")
+                     "the ledger that owns every number and records every attempt: an SQLite "
+                     "file, or a PostgreSQL server (postgresql://... or libpq's key=value words) "
+                     "that several stations share")
         ->required();
+    batchCommand
+        ->add_option("--lease", batch.lease,
+                     "seconds a station's claim lives without renewal on a ledger server "
+                     "(default 30); one that runs out is held")
+        ->check(CLI::Range(2, 3600));
     batchCommand->add_option("--order", batch.order,
                              "the order's name (default: the list's, or for --count the "
                              "template's, file name without its extension)");
@@ -173,7 +181,10 @@ int main(int argc, char** argv) {
 
     JournalCommandOptions journal;
     CLI::App* journalCommand = app.add_subcommand("journal", "list or export a batch journal");
-    journalCommand->add_option("JOURNAL", journal.journalPath, "the journal")->required();
+    journalCommand
+        ->add_option("JOURNAL", journal.journalPath,
+                     "the ledger: a file, or a PostgreSQL server's URI or key=value words")
+        ->required();
     journalCommand->add_flag("--csv", journal.csv, "CSV for a spreadsheet");
     journalCommand->add_option("--serial", journal.serialNumber, "only this serial number");
     journalCommand->add_option("--capcode", journal.capcode, "only pagers with this capcode");
@@ -182,6 +193,14 @@ int main(int argc, char** argv) {
                                "give back the numbers of held assignment N of the order, once "
                                "its pager is destroyed (asks for its serial number)");
     journalCommand->add_option("--station", journal.station, "this station's name");
+
+    std::string ledgerWhere;
+    CLI::App* ledgerCommand = app.add_subcommand("ledger", "set up a ledger");
+    CLI::App* ledgerInit = ledgerCommand->add_subcommand(
+        "init", "create or upgrade the ledger's tables (on a server: as the database's owner)");
+    ledgerInit->add_option("LEDGER", ledgerWhere, "postgresql://... URI, key=value words or a file")
+        ->required();
+    ledgerCommand->require_subcommand(1);
 
     ResolveCommandOptions resolve;
     CLI::App* resolveCommand = app.add_subcommand(
@@ -202,7 +221,8 @@ int main(int argc, char** argv) {
         return ReportFailure(command, jsonAsked, kExitBadInput,
                              "\"" + command +
                                  "\" is not a command. The commands are list, read, write, "
-                                 "verify, batch, resolve and journal (see pager-cradle "
+                                 "verify, batch, resolve, journal and ledger (see "
+                                 "pager-cradle "
                                  "--help).");
     }
     try {
@@ -237,6 +257,9 @@ int main(int argc, char** argv) {
         }
         if (resolveCommand->parsed()) {
             return ResolveCommand(resolve, interrupts);
+        }
+        if (ledgerInit->parsed()) {
+            return LedgerInitCommand(ledgerWhere);
         }
         return JournalCommand(journal);
 

@@ -774,9 +774,11 @@ void Ledger::AddAssignments(std::int64_t order, const OrderSpec& spec, std::size
             // for someone else (a group call, or a number a journal recorded).
             bool added = false;
             try {
+                // No statement may fail here: on a server it would spoil the transaction.
                 added = db.Execute("INSERT INTO planned_capcodes (capcode, assignment) SELECT "
                                    "?1, ?2 WHERE NOT EXISTS (SELECT 1 FROM capcode_owner WHERE "
-                                   "capcode = ?1 AND (assignment IS NULL OR assignment <> ?2))",
+                                   "capcode = ?1 AND (assignment IS NULL OR assignment <> ?2)) "
+                                   "ON CONFLICT (capcode) DO NOTHING",
                                    {std::int64_t{capcode}, id}) == 1;
             } catch (const SqlError& error) {
                 if (!error.constraint) {

@@ -90,7 +90,10 @@ template <typename T, std::size_t N> ordered_json ToJson(const std::array<T, N>&
 ordered_json CannedToJson(const CannedMessages& messages) {
     ordered_json array = ordered_json::array();
     for (const PagerSettings::CannedText& buffer : messages) {
-        const auto end = std::find(buffer.begin(), buffer.end(), std::uint8_t{0});
+        // A buffer without a zero byte holds as much text as the last byte leaves room for, as
+        // the window shows it and an encode keeps it.
+        const auto end = std::find(buffer.begin(), buffer.begin() + PagerSettings::kCannedTextWidth,
+                                   std::uint8_t{0});
         array.push_back(Latin1ToUtf8(std::string(buffer.begin(), end)));
     }
     return array;

@@ -12,7 +12,8 @@
 
 // PagerSettings as one JSON object: "programmingMode" (0 = V1, 1 = V2) and every field by its
 // name. Numbers are integers; per-capcode and canned-message fields are arrays. Texts are the
-// setting's bytes read as ISO-8859-1; a canned message is its buffer up to the first zero byte.
+// setting's bytes read as ISO-8859-1; a canned message is its buffer up to the first zero byte,
+// at most 127 characters.
 inline constexpr const char* kProgrammingModeKey = "programmingMode";
 
 // Each byte as the ISO-8859-1 character of that code, written in UTF-8.

@@ -90,7 +90,10 @@ template <typename T, std::size_t N> ordered_json ToJson(const std::array<T, N>&
 ordered_json CannedToJson(const CannedMessages& messages) {
     ordered_json array = ordered_json::array();
     for (const PagerSettings::CannedText& buffer : messages) {
-        const auto end = std::find(buffer.begin(), buffer.end(), std::uint8_t{0});
+        // A buffer without a zero byte holds as much text as the last byte leaves room for, as
+        // the window shows it and an encode keeps it.
+        const auto end = std::find(buffer.begin(), buffer.begin() + PagerSettings::kCannedTextWidth,
+                                   std::uint8_t{0});
         array.push_back(Latin1ToUtf8(std::string(buffer.begin(), end)));
     }
     return array;
@@ -100,6 +103,9 @@ struct JsonWriter {
     ordered_json& object;
 
     template <typename Field> void operator()(const char* name, const Field& field) {
+        object[name] = ToJson(field);
+    }
+    template <typename Field> void operator()(const char* name, const Field& field, ListItems) {
         object[name] = ToJson(field);
     }
     void operator()(const char* name, const CannedMessages& messages) {
@@ -115,11 +121,19 @@ struct JsonWriter {
 // Reads one field; the first failure is kept and later reads are skipped.
 class JsonReader {
 public:
-    explicit JsonReader(const json& object) : object_(object) {}
+    // List indexes are checked against the generation's lists, or either's when it is unknown.
+    JsonReader(const json& object, std::optional<Generation> listsOf)
+        : object_(object), listsOf_(listsOf) {}
 
     template <typename Field> void operator()(const char* name, Field& field) {
         if (const json* value = Take(name)) {
             Read(*value, name, field);
+        }
+    }
+    template <typename Field> void operator()(const char* name, Field& field, ListItems items) {
+        if (const json* value = Take(name)) {
+            Read(*value, name, field);
+            CheckListed(name, field, items);
         }
     }
     void operator()(const char* name, CannedMessages& messages) {
@@ -202,6 +216,32 @@ private:
         }
     }
 
+    void CheckListed(const std::string& path, std::uint8_t index, ListItems items) {
+        if (index != kNoListItem && !items.names(index, listsOf_)) {
+            Fail(path, std::to_string(index) + " is not an item of its " + ListRange(items));
+        }
+    }
+    template <typename T, std::size_t N>
+    void CheckListed(const std::string& path, const std::array<T, N>& indexes, ListItems items) {
+        for (std::size_t i = 0; i < N; ++i) {
+            CheckListed(Indexed(path, i), indexes[i], items);
+        }
+    }
+
+    // "list (0..4, or 255 for none)", naming the generation where the lists differ.
+    std::string ListRange(ListItems items) const {
+        const auto last = [](std::uint8_t count) { return "0.." + std::to_string(count - 1); };
+        std::string range;
+        if (items.v1 == items.v2) {
+            range = "list (" + last(items.v1);
+        } else if (listsOf_) {
+            range = std::string(GenerationName(*listsOf_)) + " list (" + last(items.in(*listsOf_));
+        } else {
+            range = "list (" + last(items.v1) + " in V1, " + last(items.v2) + " in V2";
+        }
+        return range + ", or " + std::to_string(kNoListItem) + " for none)";
+    }
+
     bool CheckArray(const json& value, const std::string& path, std::size_t size) {
         if (!value.is_array() || value.size() != size) {
             Fail(path, "expected an array of " + std::to_string(size) + ", got " +
@@ -245,6 +285,7 @@ private:
     }
 
     const json& object_;
+    std::optional<Generation> listsOf_;
     std::set<std::string, std::less<>> known_;
 };
 
@@ -303,15 +344,21 @@ std::optional<std::string> Utf8ToLatin1(std::string_view text, std::string* reas
     return bytes;
 }
 
-ordered_json SettingsToJson(const PagerSettings& settings, Generation generation) {
+ordered_json SettingsToJson(const PagerSettings& settings, Generation generation,
+                            UnlistedIndexes unlisted) {
+    PagerSettings written = settings;
+    if (unlisted == UnlistedIndexes::AsNone) {
+        ClearUnlistedIndexes(written, generation);
+    }
     ordered_json object = ordered_json::object();
     object[kProgrammingModeKey] = ModeNumber(generation);
-    VisitSettingFields(settings, JsonWriter{object});
+    VisitSettingFields(written, JsonWriter{object});
     return object;
 }
 
 std::optional<std::string> ApplySettingsJson(const json& object, PagerSettings& settings,
-                                             std::optional<Generation>& generation) {
+                                             std::optional<Generation>& generation,
+                                             std::optional<Generation> listsOf) {
     if (!object.is_object()) {
         return std::string("expected a JSON object, got ") + object.type_name();
     }
@@ -320,7 +367,7 @@ std::optional<std::string> ApplySettingsJson(const json& object, PagerSettings& 
         return error;
     }
     PagerSettings updated = settings;
-    JsonReader reader(object);
+    JsonReader reader(object, listsOf ? listsOf : newGeneration);
     VisitSettingFields(updated, reader);
     reader.CheckUnknownKeys();
     if (reader.error) {
@@ -332,7 +379,8 @@ std::optional<std::string> ApplySettingsJson(const json& object, PagerSettings& 
 }
 
 std::optional<std::string> ApplySettingsJsonText(std::string_view text, PagerSettings& settings,
-                                                 std::optional<Generation>& generation) {
+                                                 std::optional<Generation>& generation,
+                                                 std::optional<Generation> listsOf) {
     json object;
     try {
         object = json::parse(text);
@@ -340,5 +388,5 @@ std::optional<std::string> ApplySettingsJsonText(std::string_view text, PagerSet
         // The parser quotes the bytes it stopped at, which may be anything.
         return "invalid JSON: " + PrintableText(e.what());
     }
-    return ApplySettingsJson(object, settings, generation);
+    return ApplySettingsJson(object, settings, generation, listsOf);
 }

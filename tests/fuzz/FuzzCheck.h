@@ -25,8 +25,8 @@ inline void FuzzCheckSameSettings(const PagerSettings& expected, const PagerSett
     if (expected == actual) {
         return;
     }
-    const auto a = SettingsToJson(expected, Generation::V1);
-    const auto b = SettingsToJson(actual, Generation::V1);
+    const auto a = SettingsToJson(expected, Generation::V1, UnlistedIndexes::AsStored);
+    const auto b = SettingsToJson(actual, Generation::V1, UnlistedIndexes::AsStored);
     for (const auto& item : a.items()) {
         if (item.value() != b.at(item.key())) {
             FuzzFailure(what + ": " + item.key() + " " + item.value().dump() + " became " +

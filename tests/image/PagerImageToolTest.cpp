@@ -79,8 +79,9 @@ TEST_F(PagerImageTool, DecodePrintsOneJsonObjectInTheImagesMode) {
     EXPECT_EQ(json["unreadAlert"], 3);
     EXPECT_EQ(json["cannedMessages"].size(), 32U);
 
-    // --mode overrides the identity: V1 byte 18 = 60 read as a V2 index.
-    EXPECT_EQ(nlohmann::json::parse(Run({"decode", v1, "--mode", "v2"}).out)["unreadAlert"], 60);
+    // --mode overrides the identity: V1 byte 18 = 60 read as a V2 index, which is beyond the
+    // V2 list and so printed as no selection.
+    EXPECT_EQ(nlohmann::json::parse(Run({"decode", v1, "--mode", "v2"}).out)["unreadAlert"], 255);
 }
 
 TEST_F(PagerImageTool, DecodeNeedsAModeForAnUnknownIdentity) {
@@ -135,6 +136,9 @@ TEST_F(PagerImageTool, BadInputExitsWithStatusTwoAndLeavesTheOutputAlone) {
         {{"encode", good, "--time", "2026-02-30T10:00"}, "--time"},
         {{"encode", good, "--time", "2026-02-03 10:00"}, "--time"},
         {{"encode", good, "--mode", "v3"}, "--mode"},
+        {{"encode", Write("f.json", R"({"programmingMode": 1, "messageNumberOrder": 2})"), "--mode",
+          "v1"},
+         "V1 list"},
         {{"reencode", Path("missing.sav")}, "missing.sav"},
         {{"reencode", Write("odd.sav", "ABCD")}, "odd.sav"},
         {{"encode", pipe}, "pipe: not a regular file (a named pipe)"},
@@ -153,6 +157,20 @@ TEST_F(PagerImageTool, BadInputExitsWithStatusTwoAndLeavesTheOutputAlone) {
     EXPECT_EQ(Run({"decode", Path("missing.sav")}).status, 2);
     EXPECT_EQ(Run({"diff", image}).status, 2);
     EXPECT_EQ(Run({}).status, 2);
+}
+
+// An erased pager holds no identity and no list item where a list's bits allow more items.
+TEST_F(PagerImageTool, AnErasedPagerDecodesToSettingsThatEncode) {
+    PagerImage erased;
+    erased.fill(0xFF);
+    const std::string image = WriteImage("erased.sav", erased);
+    for (const char* mode : {"v1", "v2"}) {
+        const Result decoded = Run({"decode", image, "--mode", mode});
+        ASSERT_EQ(decoded.status, 0) << decoded.err;
+        const std::string json = Write("erased.json", decoded.out);
+        const Result encoded = Run({"encode", json, "--mode", mode, "-o", Path("out.sav")});
+        EXPECT_EQ(encoded.status, 0) << mode << ": " << encoded.err;
+    }
 }
 
 TEST_F(PagerImageTool, ReencodeKeepsWholeCannedBuffers) {

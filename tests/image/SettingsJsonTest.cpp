@@ -1,6 +1,7 @@
 // Settings as JSON: every field by name, texts as ISO-8859-1, and the rejected inputs.
 #include "image/SettingsJson.h"
 #include "ImageTestSupport.h"
+#include "image/SettingsFields.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +48,8 @@ TEST(SettingsJson, EveryFieldSurvivesTheJsonForm) {
             PagerSettings parsed;
             std::optional<Generation> parsedMode;
             ASSERT_FALSE(ApplySettingsJson(object, parsed, parsedMode));
+            // A list index beyond its list is written as 255, as the window shows it.
+            ClearUnlistedIndexes(decoded, mode);
             EXPECT_EQ(parsed, decoded) << "seed " << seed;
             EXPECT_EQ(parsedMode, mode);
         }
@@ -108,6 +111,81 @@ TEST(SettingsJson, BadInputNamesTheFieldAndChangesNothing) {
         EXPECT_EQ(settings.language, 1);
         EXPECT_FALSE(mode);
     }
+}
+
+// A list setting is an item index or 255; the lists differ in length between the generations,
+// which the JSON's mode, or the mode the caller gives, chooses.
+TEST(SettingsJson, ListIndexesNameAnItemOrNone) {
+    struct Case {
+        const char* json;
+        std::optional<Generation> listsOf;
+        const char* refusal; // part of the expected message; nullptr when accepted
+    };
+    const std::optional<Generation> either;
+    const Case cases[] = {
+        {R"({"autoIncrementStep": [4, 255, 0, 0, 0, 0, 0, 0]})", either, nullptr},
+        {R"({"autoIncrementStep": [0, 0, 7, 0, 0, 0, 0, 0]})", either,
+         R"(field "autoIncrementStep[2]": 7 is not an item of its list (0..4, or 255 for none))"},
+        {R"({"autoIncrementStep": [0, 0, 0, 0, 0, 0, 0, 254]})", either, "autoIncrementStep[7]"},
+        {R"({"lcdContrast": 15, "alertLength": 99, "unreadAlertTimes": 25})", either, nullptr},
+        {R"({"lcdContrast": 16})", either, "lcdContrast"},
+        {R"({"toneType": [[3,3,3,3],[0,0,0,0],[0,0,0,0],[0,0,0,0],[0,0,0,0],[0,0,0,0],[0,0,0,0],[0,0,0,4]]})",
+         either, "toneType[7][3]"},
+        {R"({"alertMelody": [8, 0, 0, 0, 0, 0, 0, 9]})", either, "alertMelody[7]"},
+        {R"({"outOfRangeInterval": 10})", either, "outOfRangeInterval"},
+        {R"({"programmingMode": 1, "messageNumberOrder": 2, "language": 5})", either, nullptr},
+        {R"({"programmingMode": 0, "messageNumberOrder": 2})", either,
+         "messageNumberOrder\": 2 is not an item of its V1 list (0..1, or 255"},
+        {R"({"programmingMode": 0, "messageNumberOrder": 255})", either, nullptr},
+        {R"({"messageNumberOrder": 2})", either, nullptr},
+        {R"({"unreadAlert": 8})", either, "(0..4 in V1, 0..7 in V2, or 255 for none)"},
+        {R"({"programmingMode": 1, "language": 5})", Generation::V1, "V1 list (0..3"},
+        {R"({"programmingMode": 0, "unreadAlert": 7})", Generation::V2, nullptr},
+    };
+    for (const Case& c : cases) {
+        PagerSettings settings;
+        std::optional<Generation> mode;
+        const auto error = ApplySettingsJsonText(c.json, settings, mode, c.listsOf);
+        if (c.refusal == nullptr) {
+            EXPECT_FALSE(error) << c.json << ": " << *error;
+        } else {
+            ASSERT_TRUE(error) << c.json;
+            EXPECT_NE(error->find(c.refusal), std::string::npos) << *error;
+            EXPECT_EQ(settings, PagerSettings{}) << c.json;
+        }
+    }
+}
+
+// Whatever an image holds, the JSON decoded from it encodes: an index beyond its list is
+// written as 255, which the window shows as no selection.
+TEST(SettingsJson, EveryDecodedImageReadsBack) {
+    PagerImage erased;
+    erased.fill(0xFF);
+    std::vector<std::pair<std::string, PagerImage>> images = {
+        {"factory V1", EncodeFor({}, Generation::V1)},
+        {"factory V2", EncodeFor({}, Generation::V2)},
+        {"erased", erased},
+        {"zero", PagerImage{}},
+    };
+    for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+        images.emplace_back("random " + std::to_string(seed), RandomImage(seed));
+    }
+    for (const auto& [name, image] : images) {
+        for (const Generation mode : {Generation::V1, Generation::V2}) {
+            const json object = json::parse(SettingsToJson(DecodeFrom(image, mode), mode).dump());
+            PagerSettings settings;
+            std::optional<Generation> parsedMode;
+            const auto error = ApplySettingsJson(object, settings, parsedMode);
+            EXPECT_FALSE(error) << name << " in " << GenerationName(mode) << ": " << *error;
+        }
+    }
+    // The erased pager's 4-bit melody 15 and its interval byte 255 (254 + 1) are no items.
+    const auto erasedJson = SettingsToJson(DecodeFrom(erased, Generation::V2), Generation::V2);
+    EXPECT_EQ(erasedJson["alertMelody"][0], 255);
+    EXPECT_EQ(erasedJson["outOfRangeInterval"], 255);
+    EXPECT_EQ(SettingsToJson(DecodeFrom(erased, Generation::V2), Generation::V2,
+                             UnlistedIndexes::AsStored)["outOfRangeInterval"],
+              254);
 }
 
 // A canned text keeps the last byte of its buffer for the terminating zero.

@@ -68,7 +68,8 @@ PagerInput LoadPagerInput(const std::string& path, const std::optional<std::stri
     if (EndsWithJson(path)) {
         input.isSettings = true;
         std::optional<Generation> jsonMode;
-        if (auto error = ApplySettingsJsonText(bytes, input.settings, jsonMode)) {
+        // List indexes are checked against the lists of the mode given, else of the JSON's.
+        if (auto error = ApplySettingsJsonText(bytes, input.settings, jsonMode, input.mode)) {
             throw CradleCommandError(kExitBadInput, path + ": " + *error);
         }
         if (!input.mode) {
@@ -136,8 +137,9 @@ std::vector<std::string> PagerDifferences(const PagerInput& input, const PagerIm
     PagerSettings pagerSettings;
     DecodeImage(expected, mode, expectedSettings);
     DecodeImage(memory, pagerMode, pagerSettings);
-    std::vector<std::string> lines = SettingsDifferences(SettingsToJson(expectedSettings, mode),
-                                                         SettingsToJson(pagerSettings, pagerMode));
+    std::vector<std::string> lines =
+        SettingsDifferences(SettingsToJson(expectedSettings, mode, UnlistedIndexes::AsStored),
+                            SettingsToJson(pagerSettings, pagerMode, UnlistedIndexes::AsStored));
     // A settings file says nothing of the bytes no setting covers, such as the time stamp.
     if (!lines.empty() || input.isSettings) {
         return lines;

@@ -92,11 +92,16 @@ int DecodeCommand(const std::string& imagePath, const CommandOptions& options, s
 int EncodeCommand(const std::string& settingsPath, const CommandOptions& options) {
     PagerSettings settings;
     std::optional<Generation> jsonMode;
-    if (auto error = ApplySettingsJsonText(ReadTextFile(settingsPath), settings, jsonMode)) {
+    // List indexes are checked against the lists of the mode given, else of the JSON's mode.
+    std::optional<Generation> givenMode;
+    if (options.mode) {
+        givenMode = ModeFromName(*options.mode);
+    }
+    if (auto error =
+            ApplySettingsJsonText(ReadTextFile(settingsPath), settings, jsonMode, givenMode)) {
         throw CommandError(settingsPath + ": " + *error);
     }
-    const Generation mode =
-        options.mode ? ModeFromName(*options.mode) : jsonMode.value_or(Generation::V2);
+    const Generation mode = givenMode.value_or(jsonMode.value_or(Generation::V2));
     const std::optional<LocalDateTime> now = StampTime(options);
     PagerImage image{};
     EncodeImage(settings, mode, now, image);
@@ -125,8 +130,11 @@ int DiffCommand(const std::string& first, const std::string& second, const Comma
     PagerSettings settingsB;
     DecodeImage(a, modeA, settingsA);
     DecodeImage(b, modeB, settingsB);
-    const nlohmann::ordered_json jsonA = SettingsToJson(settingsA, modeA);
-    const nlohmann::ordered_json jsonB = SettingsToJson(settingsB, modeB);
+    // What the pagers hold, even a list index beyond its list.
+    const nlohmann::ordered_json jsonA =
+        SettingsToJson(settingsA, modeA, UnlistedIndexes::AsStored);
+    const nlohmann::ordered_json jsonB =
+        SettingsToJson(settingsB, modeB, UnlistedIndexes::AsStored);
     const std::vector<std::string> differences = SettingsDifferences(jsonA, jsonB);
     for (const std::string& line : differences) {
         out << line << '\n';

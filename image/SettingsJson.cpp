@@ -122,8 +122,8 @@ struct JsonWriter {
 class JsonReader {
 public:
     // List indexes are checked against the generation's lists, or either's when it is unknown.
-    JsonReader(const json& object, std::optional<Generation> listsOf)
-        : object_(object), listsOf_(listsOf) {}
+    JsonReader(const json& object, std::optional<Generation> listsOf, bool checkLists = true)
+        : object_(object), listsOf_(listsOf), checkLists_(checkLists) {}
 
     template <typename Field> void operator()(const char* name, Field& field) {
         if (const json* value = Take(name)) {
@@ -217,7 +217,7 @@ private:
     }
 
     void CheckListed(const std::string& path, std::uint8_t index, ListItems items) {
-        if (index != kNoListItem && !items.names(index, listsOf_)) {
+        if (checkLists_ && index != kNoListItem && !items.names(index, listsOf_)) {
             Fail(path, std::to_string(index) + " is not an item of its " + ListRange(items));
         }
     }
@@ -286,6 +286,7 @@ private:
 
     const json& object_;
     std::optional<Generation> listsOf_;
+    bool checkLists_;
     std::set<std::string, std::less<>> known_;
 };
 
@@ -375,6 +376,27 @@ std::optional<std::string> ApplySettingsJson(const json& object, PagerSettings& 
     }
     settings = std::move(updated);
     generation = newGeneration;
+    return std::nullopt;
+}
+
+std::optional<std::string> ReadStoredSettingsJson(std::string_view text, PagerSettings& settings) {
+    json object;
+    try {
+        object = json::parse(text);
+    } catch (const json::exception& e) {
+        return "invalid JSON: " + PrintableText(e.what());
+    }
+    if (!object.is_object()) {
+        return std::string("expected a JSON object, got ") + object.type_name();
+    }
+    PagerSettings read = settings;
+    JsonReader reader(object, std::nullopt, false);
+    VisitSettingFields(read, reader);
+    reader.CheckUnknownKeys();
+    if (reader.error) {
+        return reader.error;
+    }
+    settings = std::move(read);
     return std::nullopt;
 }
 

@@ -42,6 +42,10 @@ std::optional<std::string> ApplySettingsJson(const nlohmann::json& object, Pager
                                              std::optional<Generation>& generation,
                                              std::optional<Generation> listsOf = std::nullopt);
 
+// Settings as SettingsToJson(..., AsStored) wrote them, every value as it was, list indexes
+// unchecked: for a copy kept by the program itself, such as a production order's template.
+std::optional<std::string> ReadStoredSettingsJson(std::string_view text, PagerSettings& settings);
+
 // The same from JSON text, which may also be invalid JSON.
 std::optional<std::string> ApplySettingsJsonText(std::string_view text, PagerSettings& settings,
                                                  std::optional<Generation>& generation,

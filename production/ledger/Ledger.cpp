@@ -134,7 +134,9 @@ std::optional<Generation> GenerationOfText(const std::string& text) {
 
 // The template as the ledger stores it: its settings as JSON.
 std::string TemplateText(const BatchTemplate& batchTemplate) {
-    return SettingsToJson(batchTemplate.settings, batchTemplate.mode.value_or(Generation::V2))
+    // Every value as it is: the images the order's pagers get are made from these settings.
+    return SettingsToJson(batchTemplate.settings, batchTemplate.mode.value_or(Generation::V2),
+                          UnlistedIndexes::AsStored)
         .dump();
 }
 
@@ -142,9 +144,10 @@ BatchTemplate TemplateOfRow(const std::string& generation, const std::string& js
                             const std::string& rows) {
     BatchTemplate batchTemplate;
     batchTemplate.mode = GenerationOfText(generation);
-    std::optional<Generation> ignored;
     if (!json.empty()) {
-        ApplySettingsJsonText(json, batchTemplate.settings, ignored);
+        if (std::optional<std::string> error = ReadStoredSettingsJson(json, batchTemplate.settings)) {
+            throw SqlError("an order's template cannot be read: " + *error);
+        }
     }
     batchTemplate.rows = RowsOf(rows);
     return batchTemplate;

@@ -44,7 +44,6 @@ TEST_F(LedgerTest, ACrashMidWriteIsHeldAndNoHeldNumberIsHandedOutAgain) {
 
     auto ledger = Ledger::OpenForRecording(path(), Clock());
     EXPECT_EQ(ledger->HeldAtOpen(), 1u);
-    EXPECT_THROW(ledger->EndAttempt(*crashed, AttemptEnd::Programmed, ""), LedgerConflict);
     // A longer run of the same order appends, and still hands out nothing held.
     const OrderInfo longer = ledger->OpenOrder(Order("depot", 5, 1000, 2000));
     EXPECT_FALSE(longer.created);

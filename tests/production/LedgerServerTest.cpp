@@ -203,9 +203,31 @@ TEST(LedgerServerAccess, ClearMessagesWithoutPasswords) {
             EXPECT_EQ(text.find("SECRET"), std::string::npos) << text;
         }
     }
-    // A database that holds another program's tables is not taken for a ledger.
+    // A refused password, and a role the ledger's tables were not granted to.
     const std::string server = TestServer();
     PostgresSession admin(server);
+    const std::string role = "nogrants" + std::to_string(getpid());
+    const std::string ledgerPlace = "granted" + std::to_string(getpid());
+    admin.ExecuteScript("CREATE ROLE " + role + " LOGIN PASSWORD 'right-one'; CREATE SCHEMA " +
+                        ledgerPlace + "; GRANT USAGE ON SCHEMA " + ledgerPlace + " TO " + role);
+    Ledger::Initialise(server + " options='-c search_path=" + ledgerPlace + "'");
+    const std::string host = server.substr(0, server.find(" user="));
+    for (const auto& [password, says] :
+         {std::pair{std::string("WRONG"), std::string("refused the password")},
+          std::pair{std::string("right-one"), std::string("permission denied")}}) {
+        try {
+            Ledger::OpenForRecording(host + " user=" + role + " password=" + password +
+                                     " dbname=postgres options='-c search_path=" + ledgerPlace +
+                                     "'");
+            ADD_FAILURE() << password;
+        } catch (const std::exception& error) {
+            EXPECT_NE(std::string(error.what()).find(says), std::string::npos) << error.what();
+            EXPECT_EQ(std::string(error.what()).find(password), std::string::npos);
+        }
+    }
+    admin.ExecuteScript("DROP SCHEMA " + ledgerPlace + " CASCADE; DROP ROLE " + role);
+
+    // A database that holds another program's tables is not taken for a ledger.
     const std::string place = "other" + std::to_string(getpid());
     admin.ExecuteScript("CREATE SCHEMA " + place + "; CREATE TABLE " + place + ".invoices (n int)");
     try {

@@ -195,6 +195,15 @@ std::string HeldAdvice(Ledger& ledger, std::int64_t order, const std::string& le
            ledgerName + " --order \"" + held.front().orderName + "\" --release N.";
 }
 
+// A server that refuses a statement for want of a grant: say where the grants are.
+std::string WithGrantHint(const std::string& text) {
+    if (text.find("permission denied") == std::string::npos) {
+        return text;
+    }
+    return text + ". The station's database role lacks a grant: give it those of the README's "
+                  "depot set-up (Several stations on one order).";
+}
+
 std::unique_ptr<Ledger> OpenLedger(const std::string& where, const std::string& station,
                                    int leaseSeconds = 30) {
     try {
@@ -205,7 +214,7 @@ std::unique_ptr<Ledger> OpenLedger(const std::string& where, const std::string& 
                                                     ". Check that the server runs and the "
                                                     "address is right; nothing was written.");
     } catch (const LedgerError& error) {
-        throw CradleCommandError(kExitNoLedger, error.what());
+        throw CradleCommandError(kExitNoLedger, WithGrantHint(error.what()));
     } catch (const LedgerRefusal& error) {
         throw CradleCommandError(kExitBadInput, error.what());
     }
@@ -532,7 +541,7 @@ int JournalCommand(const JournalCommandOptions& options) {
         std::unique_ptr<Ledger> ledger = Ledger::OpenForReading(options.journalPath);
         entries = ledger->Entries(filter);
     } catch (const LedgerError& error) {
-        throw CradleCommandError(kExitNoLedger, error.what());
+        throw CradleCommandError(kExitNoLedger, WithGrantHint(error.what()));
     } catch (const LedgerRefusal& error) {
         throw CradleCommandError(kExitBadInput, error.what());
     }

@@ -180,9 +180,18 @@ std::string PlaceOf(const OrderSpec& spec, std::size_t index) {
                                      : "pager " + std::to_string(index + 1);
 }
 
-std::string SerialShown(const Assignment& assignment) {
-    return assignment.serialNumber ? "\"" + Latin1ToUtf8(*assignment.serialNumber) + "\""
-                                   : "no serial";
+// "serial "A-1", capcode1 1300000, capcode3 1400000" as a person reads an assignment.
+std::string NumbersShown(const Assignment& assignment) {
+    std::string text = assignment.serialNumber
+                           ? "serial \"" + Latin1ToUtf8(*assignment.serialNumber) + "\""
+                           : "no serial";
+    for (std::size_t row = 0; row < assignment.capcodes.size(); ++row) {
+        if (assignment.capcodes[row]) {
+            text += ", capcode" + std::to_string(row + 1) + " " +
+                    std::to_string(*assignment.capcodes[row]);
+        }
+    }
+    return text;
 }
 
 } // namespace
@@ -566,7 +575,7 @@ void Ledger::CheckItself() {
         throw LedgerError(name_ +
                           ": the ledger file was deleted or replaced while the batch ran; "
                           "nothing more is claimed. Put the ledger back, then run the batch "
-                          "again.");
+                          "again");
     }
     Locked("check", [&] {
         const SqlRows rows = session_->Query("SELECT value FROM ledger_info WHERE key = 'id'");
@@ -650,10 +659,9 @@ OrderInfo Ledger::OpenOrderOnce(const OrderSpec& spec) {
             for (std::size_t i = 0; i < std::min(existing, spec.assignments.size()); ++i) {
                 const Assignment storedAssignment = AssignmentOf(stored[i], 1, 2);
                 if (!(storedAssignment == spec.assignments[i]) && differences.size() < 12) {
-                    differences.push_back(
-                        PlaceOf(spec, i) + ": stored as " + SerialShown(storedAssignment) + " " +
-                        CapcodeFields(storedAssignment) + ", now " +
-                        SerialShown(spec.assignments[i]) + " " + CapcodeFields(spec.assignments[i]));
+                    differences.push_back(PlaceOf(spec, i) + ": stored as " +
+                                          NumbersShown(storedAssignment) + ", now " +
+                                          NumbersShown(spec.assignments[i]));
                 }
             }
             if (!differences.empty()) {
@@ -768,6 +776,21 @@ void Ledger::AddAssignments(std::int64_t order, const OrderSpec& spec, std::size
             throw OrderStoredMeanwhile(); // another station extended it just now
         }
         const std::int64_t id = added.front().Integer(0);
+        // A serial number of its own names one pager in the whole ledger: resolving a held
+        // pager goes by it.
+        if (assignment.serialNumber && !assignment.serialNumber->empty()) {
+            const SqlRows other = db.Query(
+                "SELECT o.name, a.position FROM assignments AS a JOIN orders AS o ON o.id = "
+                "a.order_id WHERE a.serial = ?1 AND a.id <> ?2 LIMIT 1",
+                {Latin1ToUtf8(*assignment.serialNumber), id});
+            if (!other.empty()) {
+                throw LedgerRefusal("serial \"" + Latin1ToUtf8(*assignment.serialNumber) +
+                                    "\" of " + PlaceOf(spec, i) + " is already " +
+                                    AssignmentName(other.front().Text(0),
+                                                   other.front().Integer(1)) +
+                                    "; give each pager a serial number of its own");
+            }
+        }
         for (std::size_t row = 0; row < assignment.capcodes.size(); ++row) {
             if (!assignment.capcodes[row]) {
                 continue;

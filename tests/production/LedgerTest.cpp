@@ -102,7 +102,7 @@ TEST_F(LedgerTest, TheDatabaseRefusesACapcodeTwice) {
     changed.assignments[1].serialNumber = "SN-X";
     const std::string text = refusal(changed);
     EXPECT_NE(text.find("template lcdContrast"), std::string::npos) << text;
-    EXPECT_NE(text.find("line 3: stored as \"SN-2\""), std::string::npos) << text;
+    EXPECT_NE(text.find("line 3: stored as serial \"SN-2\""), std::string::npos) << text;
     EXPECT_NE(refusal(Order("first", 2, 1000, 5000)).find("never shrink"), std::string::npos);
 }
 

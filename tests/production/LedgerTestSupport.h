@@ -43,10 +43,14 @@ public:
     }
     std::string path() const { return (folder / "ledger.db").string(); }
 
-    // An order of `count` pagers: serial "<prefix><n>", row 1 individual from `first` in steps
+    // An order of `count` pagers: serial "<prefix><n>" (by default the first order's "SN-",
+    // the others' their name), row 1 individual from `first` in steps
     // of 8, row 2 shared (capcode `shared`, or off when 0).
     static OrderSpec Order(const std::string& name, std::size_t count, std::uint32_t first,
-                           std::uint32_t shared = 0, const std::string& prefix = "SN-") {
+                           std::uint32_t shared = 0, std::string prefix = {}) {
+        if (prefix.empty()) {
+            prefix = name == "depot" || name == "first" || name == "soak" ? "SN-" : name + "-";
+        }
         OrderSpec spec;
         spec.name = name;
         spec.numbering = "list";

@@ -49,7 +49,8 @@ OrderPlan PlanOrder(const BatchCommandOptions& options, const BatchTemplate& bat
     if (options.assignments) {
         AssignmentList list = LoadAssignmentList(*options.assignments);
         if (!list.errors.empty()) {
-            std::string text = *options.assignments + " is refused; nothing was written:";
+            // Each error names the file already.
+            std::string text = "The list is refused; nothing was written:";
             for (const std::string& error : list.errors) {
                 text += "\n  " + error;
             }
@@ -189,7 +190,8 @@ std::string HeldAdvice(Ledger& ledger, std::int64_t order, const std::string& le
     for (const HeldAssignment& one : held) {
         text += "\n" + HeldText(one);
     }
-    return text + "\nSeat each in a cradle and run: pager-cradle resolve --journal " + ledgerName +
+    return text + "\nSeat each in a cradle and run: pager-cradle resolve -c CRADLE --journal " +
+           ledgerName +
            " (or seat them during the next run of this batch). A pager that is destroyed: "
            "pager-cradle journal " +
            ledgerName + " --order \"" + held.front().orderName + "\" --release N.";
@@ -318,6 +320,20 @@ int ReleaseCommand(const JournalCommandOptions& options) {
     return kExitDone;
 }
 
+// The note for an order whose pagers all take the template's serial number.
+std::optional<std::string> SharedSerialText(const OrderSpec& spec) {
+    const bool own = std::any_of(spec.assignments.begin(), spec.assignments.end(),
+                                 [](const Assignment& a) { return a.serialNumber.has_value(); });
+    if (own) {
+        return std::nullopt;
+    }
+    const std::string serial =
+        PagerText(UnalignedSerialNumber(spec.batchTemplate.settings.serialNumber));
+    return "Every pager of this order gets the template's serial number" +
+           (serial.empty() ? std::string(" (none)") : " " + serial) +
+           ": give the list a serial column for pagers of their own.";
+}
+
 } // namespace
 
 int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts) {
@@ -348,6 +364,21 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
     } catch (const LedgerError& error) {
         throw CradleCommandError(kExitNoLedger, error.what());
     }
+    // An order done already needs no cradle.
+    const OrderCounts before = ledger->Counts(order.id);
+    if (before.programmed == before.total) {
+        const std::string message =
+            "All " + PagersText(before.total) + " of order \"" + order.name +
+            "\" are programmed already.";
+        std::fprintf(stderr, "%s\n", message.c_str());
+        if (options.json) {
+            PrintJsonLine({{"event", "end"},
+                           {"outcome", "done"},
+                           {"exitStatus", kExitDone},
+                           {"message", message}});
+        }
+        return kExitDone;
+    }
     std::vector<std::unique_ptr<CradleSite>> sites = OpenSites(options.cradles);
     std::vector<std::string> ids;
     ids.reserve(sites.size());
@@ -363,21 +394,17 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
                     " ended with it mid-way and " + (ledger->HeldAtOpen() == 1 ? "is" : "are") +
                     " held: its claims are taken over.");
     }
-    const OrderCounts before = ledger->Counts(order.id);
-    display.Say(
-        "Order \"" + order.name + "\": " + PagersText(order.assignments) +
-        (order.created ? "" : ", " + std::to_string(before.programmed) + " programmed before") +
-        (order.added > 0 && !order.created ? ", " + std::to_string(order.added) + " new" : "") +
-        ".");
+    display.Say("Order \"" + order.name + "\": " + PagersText(order.assignments) +
+                (order.created ? "" : ", " + std::to_string(before.programmed) + " programmed before") +
+                (order.added > 0 && !order.created ? ", " + std::to_string(order.added) + " new" : "") +
+                ".");
     for (const std::string& line : SharedRowsText(plan.spec)) {
         display.Say(line + ".");
     }
-    const std::string ledgerName = options.journalPath;
-    if (before.programmed == before.total) {
-        display.End("done", kExitDone,
-                    "All " + PagersText(before.total) + " of this order are programmed already.");
-        return kExitDone;
+    if (std::optional<std::string> serial = SharedSerialText(plan.spec)) {
+        display.Say(*serial);
     }
+    const std::string ledgerName = options.journalPath;
 
     BatchOptions batchOptions;
     batchOptions.automatic = options.automatic;
@@ -470,8 +497,9 @@ int ResolveCommand(const ResolveCommandOptions& options, InterruptWatch& interru
         throw CradleCommandError(kExitPagerFailed, "No pager answers in cradle " + site->id() +
                                                        ". Seat the pager, then try again.");
     }
-    BatchDisplay display(BatchDisplay::ChooseStyle(false, options.quiet),
-                         [] { return OrderCounts{}; }, {site->id()});
+    // One pager: its events as lines, no live summary.
+    BatchDisplay display(BatchDisplay::ChooseStyle(false, true), [] { return OrderCounts{}; },
+                         {site->id()});
     std::atomic<bool> stopTaking{false};
     interrupts.SetHandler([&](int) { site->stopRequested().store(true); });
     SiteContext context(*site, display, stopTaking, std::chrono::milliseconds(200));
@@ -495,7 +523,8 @@ int ResolveCommand(const ResolveCommandOptions& options, InterruptWatch& interru
     if (!result) {
         std::fprintf(stderr,
                      "The pager in %s carries no held assignment's numbers: nothing to "
-                     "resolve.\n",
+                     "resolve. If you know it is the pager of held assignment N, say so with "
+                     "--order NAME --assignment N.\n",
                      site->id().c_str());
         return kExitPagerFailed;
     }

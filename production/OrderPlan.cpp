@@ -43,14 +43,13 @@ void Check(OrderPlan& plan) {
     std::map<std::string, std::size_t> serials;
     for (std::size_t i = 0; i < spec.assignments.size(); ++i) {
         const Assignment& assignment = spec.assignments[i];
-        for (std::size_t row = 0; row < assignment.capcodes.size(); ++row) {
-            if (!assignment.capcodes[row]) {
+        for (const std::optional<std::uint32_t>& capcode : assignment.capcodes) {
+            if (!capcode) {
                 continue;
             }
             anyIndividualCapcode = true;
-            if (const auto found = shared.find(*assignment.capcodes[row]); found != shared.end()) {
-                plan.errors.push_back(PlaceOf(spec, i) + ": capcode " +
-                                      std::to_string(*assignment.capcodes[row]) +
+            if (const auto found = shared.find(*capcode); found != shared.end()) {
+                plan.errors.push_back(PlaceOf(spec, i) + ": capcode " + std::to_string(*capcode) +
                                       " is the group capcode of row " +
                                       std::to_string(found->second + 1) +
                                       ", which every pager of this order carries");
@@ -66,7 +65,7 @@ void Check(OrderPlan& plan) {
         }
     }
     if ((!anyIndividualRow || !anyIndividualCapcode) && !spec.sharedOnly) {
-        plan.errors.push_back(
+        plan.errors.emplace_back(
             "no pager of this order would carry a capcode of its own: every capcode would be "
             "shared by all of them. Give each pager its own capcodes (a capcodeN column in the "
             "list, or an Auto Increment step other than \"0\" with --count), or add "

@@ -257,8 +257,8 @@ std::unique_ptr<Ledger> Ledger::OpenForRecording(const std::string& where, Clock
                                                  StationOptions station) {
     if (IsServerLedger(where)) {
         std::unique_ptr<SqlSession> session = OpenServer(where);
-        std::string name = RedactedConnectionText(where);
-        auto ledger = std::make_unique<Ledger>(std::move(session), std::move(name),
+        std::string shown = RedactedConnectionText(where);
+        auto ledger = std::make_unique<Ledger>(std::move(session), std::move(shown),
                                                std::move(clock), true);
         ledger->station_ = std::move(station);
         ledger->Locked("open", [&] {
@@ -363,10 +363,10 @@ std::string Ledger::Initialise(const std::string& where) {
         } else {
             done = "already there: ";
         }
-        const std::string id =
+        const std::string ledgerId =
             db.Query("SELECT value FROM ledger_info WHERE key = 'id'").at(0).Text(0);
         transaction.Commit();
-        return done + "schema version " + std::to_string(kSchemaVersion) + ", id " + id;
+        return done + "schema version " + std::to_string(kSchemaVersion) + ", id " + ledgerId;
     });
 }
 
@@ -504,9 +504,8 @@ void Ledger::StartRenewing() {
     renewing_ = true;
     renewal_ = std::thread([this] {
         std::unique_lock lock(renewalMutex_);
-        while (renewing_) {
-            renewalWake_.wait_for(lock, station_.lease / 3);
-            if (!renewing_) {
+        for (;;) {
+            if (renewalWake_.wait_for(lock, station_.lease / 3, [this] { return !renewing_; })) {
                 break;
             }
             try {
@@ -775,14 +774,14 @@ void Ledger::AddAssignments(std::int64_t order, const OrderSpec& spec, std::size
         if (added.empty()) {
             throw OrderStoredMeanwhile(); // another station extended it just now
         }
-        const std::int64_t id = added.front().Integer(0);
+        const std::int64_t assignmentId = added.front().Integer(0);
         // A serial number of its own names one pager in the whole ledger: resolving a held
         // pager goes by it.
         if (assignment.serialNumber && !assignment.serialNumber->empty()) {
             const SqlRows other = db.Query(
                 "SELECT o.name, a.position FROM assignments AS a JOIN orders AS o ON o.id = "
                 "a.order_id WHERE a.serial = ?1 AND a.id <> ?2 LIMIT 1",
-                {Latin1ToUtf8(*assignment.serialNumber), id});
+                {Latin1ToUtf8(*assignment.serialNumber), assignmentId});
             if (!other.empty()) {
                 throw LedgerRefusal("serial \"" + Latin1ToUtf8(*assignment.serialNumber) +
                                     "\" of " + PlaceOf(spec, i) + " is already " +
@@ -798,20 +797,20 @@ void Ledger::AddAssignments(std::int64_t order, const OrderSpec& spec, std::size
             const std::uint32_t capcode = *assignment.capcodes[row];
             // Planned once in the whole ledger, and never a capcode a pager may already carry
             // for someone else (a group call, or a number a journal recorded).
-            bool added = false;
+            bool planned = false;
             try {
                 // No statement may fail here: on a server it would spoil the transaction.
-                added = db.Execute("INSERT INTO planned_capcodes (capcode, assignment) SELECT "
+                planned = db.Execute("INSERT INTO planned_capcodes (capcode, assignment) SELECT "
                                    "?1, ?2 WHERE NOT EXISTS (SELECT 1 FROM capcode_owner WHERE "
                                    "capcode = ?1 AND (assignment IS NULL OR assignment <> ?2)) "
                                    "ON CONFLICT (capcode) DO NOTHING",
-                                   {std::int64_t{capcode}, id}) == 1;
+                                   {std::int64_t{capcode}, assignmentId}) == 1;
             } catch (const SqlError& error) {
                 if (!error.constraint) {
                     throw;
                 }
             }
-            if (!added) {
+            if (!planned) {
                 throw LedgerRefusal("capcode " + std::to_string(capcode) + " of " +
                                     PlaceOf(spec, i) + " (capcode" + std::to_string(row + 1) +
                                     ") is " + CapcodeOwnerText(capcode) +
@@ -915,6 +914,7 @@ std::int64_t Ledger::NewAttempt(Claim& claim, const AttemptFacts& facts) {
             .at(0)
             .Integer(0);
     std::vector<SqlParams> capcodes;
+    capcodes.reserve(enabled.size());
     for (const std::uint32_t capcode : enabled) {
         capcodes.push_back({attempt, std::int64_t{capcode}});
     }
@@ -1274,7 +1274,7 @@ std::vector<LedgerEntry> Ledger::Entries(const LedgerFilter& filter) {
 }
 
 std::string Ledger::StateSql(const char* table) const {
-    const std::string column = std::string(table) + ".state";
+    std::string column = std::string(table) + ".state";
     if (session_->Dialect() == "sqlite") {
         return column;
     }
@@ -1300,8 +1300,8 @@ void Ledger::HoldExpiredClaims(std::int64_t order) {
              {order})) {
         ++stations[row.Text(0)];
     }
-    for (const auto& [name, count] : stations) {
-        takeOverNotes_.push_back("station " + name + " stopped renewing its claims: " +
+    for (const auto& [station, count] : stations) {
+        takeOverNotes_.push_back("station " + station + " stopped renewing its claims: " +
                                  std::to_string(count) + (count == 1 ? " is" : " are") +
                                  " held now");
     }

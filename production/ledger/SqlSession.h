@@ -27,7 +27,8 @@ using SqlRows = std::vector<SqlRow>;
 // A failed statement. `constraint` marks a statement the database refused by a rule of the
 // schema (a UNIQUE key, a CHECK); `connectionLost` one that may not have reached it.
 struct SqlError : std::runtime_error {
-    SqlError(const std::string& what, bool constraint = false, bool connectionLost = false)
+    explicit SqlError(const std::string& what, bool constraint = false,
+                      bool connectionLost = false)
         : std::runtime_error(what), constraint(constraint), connectionLost(connectionLost) {}
     bool constraint;
     bool connectionLost;

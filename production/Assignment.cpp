@@ -1,6 +1,5 @@
 #include "production/Assignment.h"
 
-
 CapcodeRows TemplateRows(const PagerSettings& templateSettings) {
     CapcodeRows rows{};
     for (std::size_t row = 0; row < rows.size(); ++row) {
@@ -45,4 +44,12 @@ std::vector<std::uint32_t> EnabledCapcodes(const PagerSettings& settings) {
         }
     }
     return capcodes;
+}
+
+std::string CapcodesText(const std::vector<std::uint32_t>& capcodes) {
+    std::string text;
+    for (const std::uint32_t capcode : capcodes) {
+        text += (text.empty() ? "" : " ") + std::to_string(capcode);
+    }
+    return text;
 }

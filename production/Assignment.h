@@ -39,6 +39,8 @@ PagerSettings ApplyAssignment(const PagerSettings& templateSettings, const Capco
 // The capcodes the assignment gives, in row order: the numbers a batch hands out once only.
 std::vector<std::uint32_t> AssignedCapcodes(const Assignment& assignment);
 
+// Capcodes separated by blanks, as the journal keeps and lists them.
+std::string CapcodesText(const std::vector<std::uint32_t>& capcodes);
+
 // The capcodes of the enabled rows, in row order.
 std::vector<std::uint32_t> EnabledCapcodes(const PagerSettings& settings);
-

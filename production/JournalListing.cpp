@@ -21,8 +21,8 @@ constexpr std::size_t kTableColumns = 12;
 using TableRow = std::array<std::string, kTableColumns>;
 
 // The journal's columns first, as scripts know them; then the ledger's.
-const TableRow kTableHeader = {"time",   "batch",  "pager", "cradle", "gen",   "serial",
-                               "capcodes", "outcome", "reason", "order", "state", "station"};
+const TableRow kTableHeader = {"time",     "batch",   "pager",  "cradle", "gen",   "serial",
+                               "capcodes", "outcome", "reason", "order",  "state", "station"};
 
 TableRow TableRowOf(const LedgerEntry& entry) {
     return {LocalTimeText(entry.time),
@@ -56,24 +56,16 @@ std::string LocalTimeText(std::chrono::system_clock::time_point time) {
     return text;
 }
 
-std::string CapcodesText(const std::vector<std::uint32_t>& capcodes) {
-    std::string text;
-    for (const std::uint32_t capcode : capcodes) {
-        text += (text.empty() ? "" : " ") + std::to_string(capcode);
-    }
-    return text;
-}
-
 void WriteJournalCsv(std::ostream& out, const std::vector<LedgerEntry>& entries) {
     out << "time,cradle,generation,serial,capcodes,outcome,reason,sha256,order,assignment,state,"
            "station\r\n";
     for (const LedgerEntry& entry : entries) {
         out << LocalTimeText(entry.time) << ',' << CsvCell(entry.cradle) << ','
             << CsvCell(entry.generation) << ',' << CsvCell(entry.serialNumber) << ','
-            << CapcodesText(entry.capcodes) << ',' << entry.outcome << ','
-            << CsvCell(entry.reason) << ',' << CsvCell(entry.imageSha256) << ','
-            << CsvCell(entry.orderName) << ',' << entry.position + 1 << ','
-            << StateName(entry.state) << ',' << CsvCell(entry.station) << "\r\n";
+            << CapcodesText(entry.capcodes) << ',' << entry.outcome << ',' << CsvCell(entry.reason)
+            << ',' << CsvCell(entry.imageSha256) << ',' << CsvCell(entry.orderName) << ','
+            << entry.position + 1 << ',' << StateName(entry.state) << ',' << CsvCell(entry.station)
+            << "\r\n";
     }
 }
 

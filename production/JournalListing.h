@@ -10,9 +10,6 @@
 // ISO 8601 local time to the second with its offset from UTC, e.g. 2025-03-14T09:26:53+01:00.
 std::string LocalTimeText(std::chrono::system_clock::time_point time);
 
-// Capcodes separated by blanks, as the journal lists them.
-std::string CapcodesText(const std::vector<std::uint32_t>& capcodes);
-
 // The attempts as CSV for a spreadsheet (RFC 4180, lines end in CR LF): the header row
 // time,cradle,generation,serial,capcodes,outcome,reason,sha256,order,assignment,state,station
 // and one row per attempt, its enabled capcodes separated by blanks. The state is the

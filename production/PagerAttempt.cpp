@@ -83,8 +83,8 @@ template <typename Call> auto PagerAttempt::WithLedger(Call&& call, bool untilSt
         } catch (const LedgerUnavailable& error) {
             // The work in hand waits for the server: an attempt's end is kept until it is
             // recorded, and nothing new is claimed meanwhile.
-            const bool giveUp = untilStoppedNow ? site_.cradle().stopRequested().load()
-                                                : site_.StopTaking();
+            const bool giveUp =
+                untilStoppedNow ? site_.cradle().stopRequested().load() : site_.StopTaking();
             if (giveUp) {
                 throw;
             }
@@ -111,8 +111,7 @@ AttemptResult PagerAttempt::Run(Generation generation, bool& backedUp) {
         return *end;
     }
     backedUp = backedUp || options_.backupFolder.has_value();
-    if (const std::optional<AttemptResult> end =
-            Recognise(*seen, generation, std::nullopt)) {
+    if (const std::optional<AttemptResult> end = Recognise(*seen, generation, std::nullopt)) {
         return *end;
     }
     std::optional<Claim> claim;
@@ -194,9 +193,9 @@ std::optional<AttemptResult> PagerAttempt::Recognise(const Seen& seen, Generatio
             capcodes.push_back(shown.capcodes[row]);
         }
     }
-    const std::string serial =
-        SerialBlank(seen.memory) ? std::string()
-                                 : Latin1ToUtf8(UnalignedSerialNumber(shown.serialNumber));
+    const std::string serial = SerialBlank(seen.memory)
+                                   ? std::string()
+                                   : Latin1ToUtf8(UnalignedSerialNumber(shown.serialNumber));
     const std::vector<CarriedAssignment> carrying =
         WithLedger([&] { return ledger_.AssignmentsCarrying(capcodes, serial); }, false);
     for (const CarriedAssignment& carried : carrying) {
@@ -217,9 +216,8 @@ std::optional<AttemptResult> PagerAttempt::Recognise(const Seen& seen, Generatio
         case AssignmentState::Claimed:
             // Never two sets of numbers for one pager: this one has its own already.
             site_.Notice("this pager already holds the numbers of assignment " +
-                         std::to_string(carried.position + 1) + " of order \"" +
-                         carried.orderName + "\" (" + StateName(carried.state) +
-                         "): take it out");
+                         std::to_string(carried.position + 1) + " of order \"" + carried.orderName +
+                         "\" (" + StateName(carried.state) + "): take it out");
             return AttemptResult::AlreadyNumbered;
         case AssignmentState::Free:
         case AssignmentState::Refused:
@@ -273,10 +271,8 @@ AttemptResult PagerAttempt::Resolve(const HeldAssignment& held, const PagerImage
         return AttemptResult::Programmed;
     }
     case TransferResult::LinkFailed:
-        cradle.Close();
-        return AttemptResult::CradleLost;
     case TransferResult::Stopped:
-        return AttemptResult::Stopped;
+        return Interrupted(compared);
     default:
         break;
     }
@@ -284,6 +280,15 @@ AttemptResult PagerAttempt::Resolve(const HeldAssignment& held, const PagerImage
     const AttemptFacts facts = Facts(generation, held.pagerBefore);
     return Program(WithLedger([&] { return ledger_.Reclaim(held.assignment, facts); }, false),
                    generation, held.batchTemplate, held.orderName);
+}
+
+AttemptResult PagerAttempt::Interrupted(const TransferOutcome& outcome) {
+    if (outcome.result == TransferResult::Stopped) {
+        return AttemptResult::Stopped;
+    }
+    // The link closed the channel; the site waits for the cradle to open again.
+    site_.cradle().Close();
+    return AttemptResult::CradleLost;
 }
 
 AttemptResult PagerAttempt::Program(Claim claim, Generation generation,
@@ -344,10 +349,8 @@ AttemptResult PagerAttempt::Program(Claim claim, Generation generation,
     case TransferResult::Done:
         return AttemptResult::Programmed;
     case TransferResult::LinkFailed:
-        cradle.Close();
-        return AttemptResult::CradleLost;
     case TransferResult::Stopped:
-        return AttemptResult::Stopped;
+        return Interrupted(outcome);
     default:
         return AttemptResult::Failed;
     }

@@ -66,6 +66,8 @@ private:
     AttemptResult Resolve(const HeldAssignment& held, const PagerImage& image,
                           Generation generation);
     TransferControl Control();
+    // A transfer that broke off on the link or on a stop: how the attempt ends.
+    AttemptResult Interrupted(const TransferOutcome& outcome);
     // Runs a ledger call; while the server does not answer, the site waits for it and tries
     // again, until the batch stops taking pagers (or, `untilStoppedNow`, stops at once).
     template <typename Call> auto WithLedger(Call&& call, bool untilStoppedNow);

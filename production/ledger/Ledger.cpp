@@ -1,7 +1,7 @@
 #include "production/ledger/Ledger.h"
 
-#include "image/SettingsJson.h"
 #include "image/SettingsDiff.h"
+#include "image/SettingsJson.h"
 #include "production/JournalFileLock.h"
 #include "production/Sha256.h"
 #include "production/ledger/LedgerSchema.h"
@@ -98,8 +98,8 @@ std::string RowsText(const CapcodeRows& rows) {
 CapcodeRows RowsOf(const std::string& text) {
     CapcodeRows rows{};
     for (std::size_t row = 0; row < rows.size(); ++row) {
-        rows[row] = row < text.size() ? static_cast<CapcodeRowKind>(text[row])
-                                      : CapcodeRowKind::Disabled;
+        rows[row] =
+            row < text.size() ? static_cast<CapcodeRowKind>(text[row]) : CapcodeRowKind::Disabled;
     }
     return rows;
 }
@@ -145,20 +145,13 @@ BatchTemplate TemplateOfRow(const std::string& generation, const std::string& js
     BatchTemplate batchTemplate;
     batchTemplate.mode = GenerationOfText(generation);
     if (!json.empty()) {
-        if (std::optional<std::string> error = ReadStoredSettingsJson(json, batchTemplate.settings)) {
+        if (std::optional<std::string> error =
+                ReadStoredSettingsJson(json, batchTemplate.settings)) {
             throw SqlError("an order's template cannot be read: " + *error);
         }
     }
     batchTemplate.rows = RowsOf(rows);
     return batchTemplate;
-}
-
-std::string CapcodeListText(const std::vector<std::uint32_t>& capcodes) {
-    std::string text;
-    for (const std::uint32_t capcode : capcodes) {
-        text += (text.empty() ? "" : " ") + std::to_string(capcode);
-    }
-    return text;
 }
 
 std::vector<std::uint32_t> CapcodesOfText(const std::string& text) {
@@ -237,8 +230,8 @@ bool IsServerLedger(std::string_view where) {
         return false;
     }
     std::size_t end = first;
-    while (end < where.size() && (std::isalnum(static_cast<unsigned char>(where[end])) ||
-                                  where[end] == '_')) {
+    while (end < where.size() &&
+           (std::isalnum(static_cast<unsigned char>(where[end])) || where[end] == '_')) {
         ++end;
     }
     const std::size_t equals = where.find_first_not_of(" \t", end);
@@ -258,8 +251,8 @@ std::unique_ptr<Ledger> Ledger::OpenForRecording(const std::string& where, Clock
     if (IsServerLedger(where)) {
         std::unique_ptr<SqlSession> session = OpenServer(where);
         std::string shown = RedactedConnectionText(where);
-        auto ledger = std::make_unique<Ledger>(std::move(session), std::move(shown),
-                                               std::move(clock), true);
+        auto ledger =
+            std::make_unique<Ledger>(std::move(session), std::move(shown), std::move(clock), true);
         ledger->station_ = std::move(station);
         ledger->Locked("open", [&] {
             ledger->Prepare();
@@ -293,9 +286,9 @@ std::unique_ptr<Ledger> Ledger::OpenForRecording(const std::string& where, Clock
 }
 
 std::unique_ptr<Ledger> Ledger::OpenShared(std::unique_ptr<SqlSession> session, std::string name,
-                                          Clock clock) {
-    auto ledger = std::make_unique<Ledger>(std::move(session), std::move(name), std::move(clock),
-                                           true);
+                                           Clock clock) {
+    auto ledger =
+        std::make_unique<Ledger>(std::move(session), std::move(name), std::move(clock), true);
     ledger->Locked("open", [&] { ledger->Prepare(); });
     return ledger;
 }
@@ -309,9 +302,8 @@ std::unique_ptr<Ledger> Ledger::OpenForReading(const std::string& where) {
     }
     std::error_code error;
     if (!std::filesystem::is_regular_file(where, error)) {
-        throw LedgerError(where + (std::filesystem::exists(where, error)
-                                       ? ": not a ledger file"
-                                       : ": no such ledger"));
+        throw LedgerError(where + (std::filesystem::exists(where, error) ? ": not a ledger file"
+                                                                         : ": no such ledger"));
     }
     std::unique_ptr<Ledger> ledger;
     for (const auto access : {SqliteSession::Access::ReadOnly, SqliteSession::Access::Immutable}) {
@@ -351,10 +343,10 @@ std::string Ledger::Initialise(const std::string& where) {
         std::string done;
         if (!version) {
             db.ExecuteScript(LedgerSchema(db.Dialect()));
-            db.Execute("INSERT INTO ledger_info (key, value) VALUES ('id', ?1), ('application', "
-                       "?2), ('schema_version', ?3)",
-                       {RandomId(), std::string(kLedgerApplication),
-                        std::to_string(kSchemaVersion)});
+            db.Execute(
+                "INSERT INTO ledger_info (key, value) VALUES ('id', ?1), ('application', "
+                "?2), ('schema_version', ?3)",
+                {RandomId(), std::string(kLedgerApplication), std::to_string(kSchemaVersion)});
             done = "created: ";
         } else if (*version > kSchemaVersion) {
             throw LedgerRefusal("the ledger's schema is version " + std::to_string(*version) +
@@ -473,8 +465,8 @@ std::string Ledger::NowSql() const {
 void Ledger::JoinAsStation() {
     SqlSession& db = *session_;
     // One live program per station name: the lock goes with the program's connection.
-    const SqlRows locked = db.Query("SELECT pg_try_advisory_lock(hashtext(?1))",
-                                    {id_ + " station " + station_.name});
+    const SqlRows locked =
+        db.Query("SELECT pg_try_advisory_lock(hashtext(?1))", {id_ + " station " + station_.name});
     if (locked.empty() || locked.front().Integer(0) == 0) {
         throw LedgerRefusal("station \"" + station_.name +
                             "\" is running already (another pager-cradle, on this PC or "
@@ -520,7 +512,8 @@ void Ledger::StartRenewing() {
 void Ledger::RenewLeases() {
     Locked("renew", [&] {
         SqlTransaction transaction(*session_, false);
-        session_->Execute("UPDATE assignments SET lease_ms = " + NowSql() + " + ?1 WHERE state = "
+        session_->Execute("UPDATE assignments SET lease_ms = " + NowSql() +
+                              " + ?1 WHERE state = "
                               "'claimed' AND station = ?2",
                           {LeaseMs(), station_.name});
         session_->Execute("UPDATE stations SET heartbeat_ms = " + NowSql() + " WHERE name = ?1",
@@ -584,7 +577,6 @@ void Ledger::CheckItself() {
         }
     });
 }
-
 
 OrderInfo Ledger::OpenOrder(const OrderSpec& spec) {
     // Stations started together may store the same order at once: the one that comes second
@@ -650,10 +642,9 @@ OrderInfo Ledger::OpenOrderOnce(const OrderSpec& spec) {
                                             {info.id});
             existing = stored.size();
             if (spec.assignments.size() < existing) {
-                differences.push_back("the order has " + std::to_string(existing) +
-                                      " assignments; this run gives " +
-                                      std::to_string(spec.assignments.size()) +
-                                      " (an order can grow, never shrink)");
+                differences.push_back(
+                    "the order has " + std::to_string(existing) + " assignments; this run gives " +
+                    std::to_string(spec.assignments.size()) + " (an order can grow, never shrink)");
             }
             for (std::size_t i = 0; i < std::min(existing, spec.assignments.size()); ++i) {
                 const Assignment storedAssignment = AssignmentOf(stored[i], 1, 2);
@@ -709,8 +700,8 @@ std::string Ledger::CapcodeOwnerText(std::uint32_t capcode) {
         "a.order_id WHERE c.capcode = ?1",
         {std::int64_t{capcode}});
     const auto describe = [](const SqlRow& row, std::size_t first) {
-        std::string text = AssignmentName(row.Text(first), row.Integer(first + 1)) + " (" +
-                           row.Text(first + 2);
+        std::string text =
+            AssignmentName(row.Text(first), row.Integer(first + 1)) + " (" + row.Text(first + 2);
         if (!row.IsNull(first + 3) && !row.Text(first + 3).empty()) {
             text += ", serial " + row.Text(first + 3);
         }
@@ -783,11 +774,11 @@ void Ledger::AddAssignments(std::int64_t order, const OrderSpec& spec, std::size
                 "a.order_id WHERE a.serial = ?1 AND a.id <> ?2 LIMIT 1",
                 {Latin1ToUtf8(*assignment.serialNumber), assignmentId});
             if (!other.empty()) {
-                throw LedgerRefusal("serial \"" + Latin1ToUtf8(*assignment.serialNumber) +
-                                    "\" of " + PlaceOf(spec, i) + " is already " +
-                                    AssignmentName(other.front().Text(0),
-                                                   other.front().Integer(1)) +
-                                    "; give each pager a serial number of its own");
+                throw LedgerRefusal(
+                    "serial \"" + Latin1ToUtf8(*assignment.serialNumber) + "\" of " +
+                    PlaceOf(spec, i) + " is already " +
+                    AssignmentName(other.front().Text(0), other.front().Integer(1)) +
+                    "; give each pager a serial number of its own");
             }
         }
         for (std::size_t row = 0; row < assignment.capcodes.size(); ++row) {
@@ -801,10 +792,10 @@ void Ledger::AddAssignments(std::int64_t order, const OrderSpec& spec, std::size
             try {
                 // No statement may fail here: on a server it would spoil the transaction.
                 planned = db.Execute("INSERT INTO planned_capcodes (capcode, assignment) SELECT "
-                                   "?1, ?2 WHERE NOT EXISTS (SELECT 1 FROM capcode_owner WHERE "
-                                   "capcode = ?1 AND (assignment IS NULL OR assignment <> ?2)) "
-                                   "ON CONFLICT (capcode) DO NOTHING",
-                                   {std::int64_t{capcode}, assignmentId}) == 1;
+                                     "?1, ?2 WHERE NOT EXISTS (SELECT 1 FROM capcode_owner WHERE "
+                                     "capcode = ?1 AND (assignment IS NULL OR assignment <> ?2)) "
+                                     "ON CONFLICT (capcode) DO NOTHING",
+                                     {std::int64_t{capcode}, assignmentId}) == 1;
             } catch (const SqlError& error) {
                 if (!error.constraint) {
                     throw;
@@ -900,17 +891,17 @@ std::int64_t Ledger::NewAttempt(Claim& claim, const AttemptFacts& facts) {
     std::vector<std::uint32_t> enabled = EnabledCapcodes(settings);
     const std::int64_t attempt =
         session_
-            ->Query("INSERT INTO attempts (assignment, order_id, position, token, time_ms, "
-                    "station, cradle, generation, serial, capcodes, outcome, reason, sha256, "
-                    "encoded_at, pager_before, attempt_key) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, "
-                    "?9, ?10, 'started', '', ?11, ?12, ?13, ?14) RETURNING id",
-                    {claim.assignment, claim.order, static_cast<std::int64_t>(claim.position),
-                     claim.token, Milliseconds(clock_()), facts.site.station, facts.site.cradle,
-                     std::string(GenerationName(facts.generation)),
-                     Latin1ToUtf8(UnalignedSerialNumber(settings.serialNumber)),
-                     CapcodeListText(enabled), Sha256Hex(std::span<const std::uint8_t>(claim.image)),
-                     TimeText(facts.encodedAt), facts.pagerBefore,
-                     facts.key.empty() ? SqlValue{} : SqlValue{facts.key}})
+            ->Query(
+                "INSERT INTO attempts (assignment, order_id, position, token, time_ms, "
+                "station, cradle, generation, serial, capcodes, outcome, reason, sha256, "
+                "encoded_at, pager_before, attempt_key) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, "
+                "?9, ?10, 'started', '', ?11, ?12, ?13, ?14) RETURNING id",
+                {claim.assignment, claim.order, static_cast<std::int64_t>(claim.position),
+                 claim.token, Milliseconds(clock_()), facts.site.station, facts.site.cradle,
+                 std::string(GenerationName(facts.generation)),
+                 Latin1ToUtf8(UnalignedSerialNumber(settings.serialNumber)), CapcodesText(enabled),
+                 Sha256Hex(std::span<const std::uint8_t>(claim.image)), TimeText(facts.encodedAt),
+                 facts.pagerBefore, facts.key.empty() ? SqlValue{} : SqlValue{facts.key}})
             .at(0)
             .Integer(0);
     std::vector<SqlParams> capcodes;
@@ -920,8 +911,8 @@ std::int64_t Ledger::NewAttempt(Claim& claim, const AttemptFacts& facts) {
     }
     session_->InsertMany("INSERT INTO attempt_capcodes (attempt, capcode) VALUES (?1, ?2)",
                          capcodes);
-    session_->Execute("UPDATE assignments SET attempt = ?1 WHERE id = ?2", {attempt,
-                                                                            claim.assignment});
+    session_->Execute("UPDATE assignments SET attempt = ?1 WHERE id = ?2",
+                      {attempt, claim.assignment});
     claim.attempt = attempt;
     return attempt;
 }
@@ -940,11 +931,11 @@ void Ledger::OwnCapcodes(const Claim& claim) {
             db.Query("SELECT assignment FROM capcode_owner WHERE capcode = ?1", {number});
         if (owner.empty() || owner.front().IsNull(0) ||
             owner.front().Integer(0) != claim.assignment) {
-            throw LedgerRefusal("capcode " + std::to_string(number) + " of " +
-                                AssignmentName(names_[claim.order],
-                                               static_cast<std::int64_t>(claim.position)) +
-                                " is " + CapcodeOwnerText(static_cast<std::uint32_t>(number)) +
-                                "; the assignment is refused");
+            throw LedgerRefusal(
+                "capcode " + std::to_string(number) + " of " +
+                AssignmentName(names_[claim.order], static_cast<std::int64_t>(claim.position)) +
+                " is " + CapcodeOwnerText(static_cast<std::uint32_t>(number)) +
+                "; the assignment is refused");
         }
     }
 }
@@ -1043,12 +1034,12 @@ void Ledger::EndAttempt(const Claim& claim, AttemptEnd end, const std::string& r
         // An earlier attempt reached this pager: what this one did not send may be there.
         end = AttemptEnd::MayHoldNumbers;
     }
-    const char* state = end == AttemptEnd::Programmed  ? "programmed"
+    const char* state = end == AttemptEnd::Programmed    ? "programmed"
                         : end == AttemptEnd::FailedClean ? "free"
-                                                          : "held";
-    const char* outcome = end == AttemptEnd::Programmed  ? "programmed"
+                                                         : "held";
+    const char* outcome = end == AttemptEnd::Programmed    ? "programmed"
                           : end == AttemptEnd::FailedClean ? "failed"
-                                                            : "interrupted";
+                                                           : "interrupted";
     Locked("end attempt", [&] {
         SqlSession& db = *session_;
         // The end rides on the next durable commit: a power cut before that turns it back into
@@ -1061,9 +1052,8 @@ void Ledger::EndAttempt(const Claim& claim, AttemptEnd end, const std::string& r
             "token = ?4 AND attempt = ?5 AND state IN ('claimed', 'held')",
             {std::string(state), reason, claim.assignment, claim.token, claim.attempt});
         if (changed == 0) {
-            const SqlRows now =
-                db.Query("SELECT state, token, attempt FROM assignments WHERE id = ?1",
-                         {claim.assignment});
+            const SqlRows now = db.Query(
+                "SELECT state, token, attempt FROM assignments WHERE id = ?1", {claim.assignment});
             // A commit that was tried again after its first try went through changes nothing.
             const bool alreadyDone = !now.empty() && now.front().Text(0) == state &&
                                      now.front().Integer(1) == claim.token &&
@@ -1075,8 +1065,7 @@ void Ledger::EndAttempt(const Claim& claim, AttemptEnd end, const std::string& r
             throw LedgerConflict(
                 AssignmentName(names_[claim.order], static_cast<std::int64_t>(claim.position)) +
                 " is " + (now.empty() ? "gone" : now.front().Text(0)) +
-                " now, no longer claimed by this site; its attempt is not recorded as " +
-                outcome);
+                " now, no longer claimed by this site; its attempt is not recorded as " + outcome);
         }
         db.Execute("UPDATE attempts SET outcome = ?1, reason = ?2 WHERE id = ?3 AND outcome = "
                    "'started'",
@@ -1129,15 +1118,17 @@ std::optional<HeldAssignment> Ledger::HeldAssignmentNumbered(std::int64_t assign
     });
 }
 
-std::vector<CarriedAssignment> Ledger::AssignmentsCarrying(
-    const std::vector<std::uint32_t>& capcodes, const std::string& serialNumber) {
+std::vector<CarriedAssignment>
+Ledger::AssignmentsCarrying(const std::vector<std::uint32_t>& capcodes,
+                            const std::string& serialNumber) {
     return Locked("look up numbers", [&] {
         std::vector<CarriedAssignment> found;
         const auto add = [&](const SqlRows& rows) {
             for (const SqlRow& row : rows) {
                 const std::int64_t id = row.Integer(0);
-                if (std::none_of(found.begin(), found.end(),
-                                 [&](const CarriedAssignment& known) { return known.assignment == id; })) {
+                if (std::none_of(found.begin(), found.end(), [&](const CarriedAssignment& known) {
+                        return known.assignment == id;
+                    })) {
                     found.push_back({id, row.Integer(1), row.Text(2),
                                      static_cast<std::size_t>(row.Integer(3)),
                                      StateNamed(row.Text(4))});
@@ -1162,15 +1153,15 @@ std::vector<CarriedAssignment> Ledger::AssignmentsCarrying(
     });
 }
 
-void Ledger::Settle(std::int64_t assignment, const char* from, const char* to,
-                    const char* outcome, const SiteName& site, const std::string& reason) {
+void Ledger::Settle(std::int64_t assignment, const char* from, const char* to, const char* outcome,
+                    const SiteName& site, const std::string& reason) {
     Locked("settle", [&] {
         SqlSession& db = *session_;
         SqlTransaction transaction(db);
-        const SqlRows rows = db.Query(
-            "UPDATE assignments SET state = ?1, reason = ?2 WHERE id = ?3 AND state = ?4 "
-            "RETURNING order_id, position, token, attempt",
-            {std::string(to), reason, assignment, std::string(from)});
+        const SqlRows rows =
+            db.Query("UPDATE assignments SET state = ?1, reason = ?2 WHERE id = ?3 AND state = ?4 "
+                     "RETURNING order_id, position, token, attempt",
+                     {std::string(to), reason, assignment, std::string(from)});
         if (rows.empty()) {
             throw LedgerConflict("assignment " + std::to_string(assignment) + " is not " + from +
                                  " any more; nothing changed");
@@ -1183,9 +1174,9 @@ void Ledger::Settle(std::int64_t assignment, const char* from, const char* to,
             "cradle, generation, serial, capcodes, outcome, reason, sha256, encoded_at, "
             "pager_before) SELECT ?1, ?2, ?3, ?4, ?5, ?6, ?7, generation, serial, capcodes, ?8, "
             "?9, sha256, encoded_at, pager_before FROM attempts WHERE id = ?10 RETURNING id",
-            {assignment, rows.front().Integer(0), rows.front().Integer(1),
-             rows.front().Integer(2), Milliseconds(clock_()), site.station, site.cradle,
-             std::string(outcome), reason, rows.front().Integer(3)});
+            {assignment, rows.front().Integer(0), rows.front().Integer(1), rows.front().Integer(2),
+             Milliseconds(clock_()), site.station, site.cradle, std::string(outcome), reason,
+             rows.front().Integer(3)});
         if (!settled.empty()) {
             db.Execute("UPDATE assignments SET attempt = ?1 WHERE id = ?2",
                        {settled.front().Integer(0), assignment});
@@ -1199,22 +1190,22 @@ void Ledger::ResolveProgrammed(std::int64_t assignment, const SiteName& site,
     Settle(assignment, "held", "programmed", "resolved", site, reason);
 }
 
-void Ledger::ResolveFree(std::int64_t assignment, const SiteName& site,
-                         const std::string& reason) {
+void Ledger::ResolveFree(std::int64_t assignment, const SiteName& site, const std::string& reason) {
     Settle(assignment, "held", "free", "resolved", site, reason);
 }
 
 void Ledger::Release(std::int64_t order, std::size_t position, const SiteName& site,
                      const std::string& reason) {
-    const std::optional<std::int64_t> assignment = Locked("find", [&]() -> std::optional<std::int64_t> {
-        const SqlRows rows = session_->Query(
-            "SELECT id FROM assignments WHERE order_id = ?1 AND position = ?2",
-            {order, static_cast<std::int64_t>(position)});
-        if (rows.empty()) {
-            return std::nullopt;
-        }
-        return rows.front().Integer(0);
-    });
+    const std::optional<std::int64_t> assignment =
+        Locked("find", [&]() -> std::optional<std::int64_t> {
+            const SqlRows rows =
+                session_->Query("SELECT id FROM assignments WHERE order_id = ?1 AND position = ?2",
+                                {order, static_cast<std::int64_t>(position)});
+            if (rows.empty()) {
+                return std::nullopt;
+            }
+            return rows.front().Integer(0);
+        });
     if (!assignment) {
         throw LedgerRefusal("the order has no assignment " + std::to_string(position + 1));
     }
@@ -1231,7 +1222,8 @@ std::vector<LedgerEntry> Ledger::Entries(const LedgerFilter& filter) {
         std::string sql =
             "SELECT t.id, t.order_id, o.name, t.position, t.time_ms, t.station, t.cradle, "
             "t.generation, t.serial, t.capcodes, t.outcome, t.reason, t.sha256, " +
-            StateSql("a") + " FROM "
+            StateSql("a") +
+            " FROM "
             "attempts AS t JOIN orders AS o ON o.id = t.order_id JOIN assignments AS a ON a.id "
             "= t.assignment WHERE 1 = 1";
         SqlParams params;
@@ -1301,9 +1293,9 @@ void Ledger::HoldExpiredClaims(std::int64_t order) {
         ++stations[row.Text(0)];
     }
     for (const auto& [station, count] : stations) {
-        takeOverNotes_.push_back("station " + station + " stopped renewing its claims: " +
-                                 std::to_string(count) + (count == 1 ? " is" : " are") +
-                                 " held now");
+        takeOverNotes_.push_back("station " + station +
+                                 " stopped renewing its claims: " + std::to_string(count) +
+                                 (count == 1 ? " is" : " are") + " held now");
     }
 }
 
@@ -1325,9 +1317,9 @@ std::optional<Claim> Ledger::ClaimMadeWith(const std::string& key) {
     claim.token = row.Integer(4);
     claim.encodedAt = TimeOf(row.Text(5));
     claim.numbers = AssignmentOf(row, 7, 8);
-    claim.image = PagerImageFor(TemplateOfOrder(claim.order), claim.numbers,
-                                GenerationOfText(row.Text(6)).value_or(Generation::V2),
-                                claim.encodedAt);
+    claim.image =
+        PagerImageFor(TemplateOfOrder(claim.order), claim.numbers,
+                      GenerationOfText(row.Text(6)).value_or(Generation::V2), claim.encodedAt);
     // Whether an earlier attempt reached a pager is not known here: a failure keeps it held.
     claim.rewrite = true;
     return claim;

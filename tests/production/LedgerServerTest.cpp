@@ -4,6 +4,8 @@
 #include "production/ledger/Ledger.h"
 #include "production/ledger/PostgresSession.h"
 
+#include "TestServer.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -16,22 +18,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string TestServer() {
-    if (const char* text = std::getenv("PAGER_TEST_POSTGRES")) {
-        return text;
-    }
-    std::string text;
-    if (const char* file = std::getenv("PAGER_TEST_POSTGRES_FILE")) {
-        std::ifstream in(file);
-        std::getline(in, text);
-    }
-    if (text.empty()) {
-        ADD_FAILURE() << "no PostgreSQL test server: run the tests with ctest, or under "
-                         "tests/production/with-postgres";
-    }
-    return text;
-}
 
 OrderSpec Order(const std::string& name, std::size_t count, std::uint32_t first) {
     OrderSpec spec;
@@ -107,7 +93,7 @@ TEST_P(LedgerOnBoth, KeepsEveryRule) {
     ASSERT_TRUE(again);
     EXPECT_EQ(again->assignment, first->assignment) << "the same claim, not a second one";
     ledger->EndAttempt(*first, AttemptEnd::MayHoldNumbers, "taken out");
-    ledger->EndAttempt(*first, AttemptEnd::MayHoldNumbers, "taken out") ; // tried again: no change
+    ledger->EndAttempt(*first, AttemptEnd::MayHoldNumbers, "taken out"); // tried again: no change
     std::vector<std::size_t> positions;
     while (const std::optional<Claim> claim = ledger->ClaimNext(order.id, Facts("bench-1"))) {
         positions.push_back(claim->position);

@@ -313,6 +313,11 @@ def main():
           f"(taken away {soak.backup_outages} times), seed {args.seed}: {soak.runs} runs, "
           f"{soak.kills} kills, {attempts} attempts, {memories} pagers seated, {soak.reseated} "
           f"seated again to resolve, {elapsed:.1f} s")
+    return report(soak, problems, counts)
+
+
+def report(soak, problems, counts):
+    """The facts of a soak, after its first line; the exit status."""
     print("exit statuses: " + ", ".join(f"{n}x {s}" for s, n in sorted(soak.statuses.items())))
     print("assignments: " + ", ".join(f"{n} {state}" for state, n in sorted(counts.items())))
     for problem in problems:

@@ -146,14 +146,7 @@ def main():
           f"{args.seed}: {soak.runs} station runs, {soak.kills} kills, {soak.pauses} paused past "
           f"the lease, {soak.server_stops} server stops, {attempts} attempts, {memories} pagers "
           f"seated, {soak.reseated} seated again to resolve, {elapsed:.1f} s")
-    print("exit statuses: " + ", ".join(f"{n}x {s}" for s, n in sorted(soak.statuses.items())))
-    print("assignments: " + ", ".join(f"{n} {state}" for state, n in sorted(counts.items())))
-    for problem in problems:
-        print("LOST: " + problem)
-    if not problems:
-        print("nothing lost: no capcode in two pagers, every programmed assignment matches its "
-              "pager, every assignment accounted for")
-    return 1 if problems else 0
+    return batch_soak.report(soak, problems, counts)
 
 
 if __name__ == "__main__":

@@ -32,6 +32,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -144,8 +145,13 @@ public:
 
     void Stop() {
         if (admin_) {
-            for (const std::string& place : schemas_) {
-                admin_->ExecuteScript("DROP SCHEMA " + place + " CASCADE");
+            try {
+                for (const std::string& place : schemas_) {
+                    admin_->ExecuteScript("DROP SCHEMA " + place + " CASCADE");
+                }
+            } catch (const SqlError& error) {
+                std::fprintf(stderr, "the benchmark's schemas were not dropped: %s\n",
+                             error.what());
             }
             admin_.reset();
         }
@@ -200,7 +206,12 @@ std::optional<std::string> NewLedgerPlace(benchmark::State& state, Database data
         state.SkipWithError(why.c_str());
         return std::nullopt;
     }
-    return Server().NewPlace();
+    try {
+        return Server().NewPlace();
+    } catch (const std::exception& error) {
+        state.SkipWithError((std::string("the PostgreSQL server: ") + error.what()).c_str());
+        return std::nullopt;
+    }
 }
 
 // An order of `count` pagers, each with a serial number and one individual capcode.

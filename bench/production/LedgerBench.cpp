@@ -6,11 +6,12 @@
 //                 Targets: on SQLite at most 1 ms over the old journal's 0.25 ms (its
 //                 BeginAttempt synced with synchronous FULL, its CompleteAttempt NORMAL); on
 //                 PostgreSQL at most 10 ms.
+//                 On SQLite, for reference, each pager is followed by what the syncing alone
+//                 costs on this disk at that moment: two commits on a bare table, the first
+//                 FULL and the second NORMAL, as the old journal made (commit_pair_ms).
 //   open_order    a list of 100 000 rows, one individual capcode each, stored as an order by
 //                 Ledger::OpenOrder into an empty ledger. Target on SQLite: under 2 s; the
 //                 server's figure is for information.
-//   commit_pair   for reference, what the syncing itself costs on this disk now: two commits on
-//                 a bare table, the first FULL and the second NORMAL, as the old journal made.
 //
 // After the table, each figure is printed with its target (the median and range when run with
 // --benchmark_repetitions).
@@ -247,6 +248,31 @@ AttemptFacts Facts(std::mt19937_64& random) {
             key};
 }
 
+// The old journal's two commits (the first synced, the second riding on the next synced one),
+// on a bare table in the same folder: what the syncing alone costs on this disk now.
+class CommitPair {
+public:
+    CommitPair() : db_(Folder().NewFile("commit-pair"), SqliteSession::Access::ReadWrite) {
+        db_.ExecuteScript(
+            "PRAGMA journal_mode = WAL; CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
+    }
+    Seconds Run() {
+        const auto begin = std::chrono::steady_clock::now();
+        db_.Begin(true);
+        db_.Execute("INSERT INTO t (v) VALUES ('started')", {});
+        db_.Commit();
+        db_.Begin(false);
+        db_.Execute("UPDATE t SET v = 'programmed' WHERE id = last_insert_rowid()", {});
+        db_.Commit();
+        return std::chrono::steady_clock::now() - begin;
+    }
+
+private:
+    SqliteSession db_;
+};
+
+// On SQLite each pager is followed by a bare commit pair, so that both meet the disk as it is at
+// that moment (a disk busy with other work makes every sync slower).
 void BM_PerPager(benchmark::State& state, Database database) {
     const std::optional<std::string> where = NewLedgerPlace(state, database, "per-pager");
     if (!where) {
@@ -256,8 +282,13 @@ void BM_PerPager(benchmark::State& state, Database database) {
                                            {"bench-station", std::chrono::seconds(30)});
     const OrderInfo order =
         ledger->OpenOrder(Order("per-pager", static_cast<std::size_t>(state.max_iterations)));
+    std::optional<CommitPair> pair;
+    if (database == Database::Sqlite) {
+        pair.emplace();
+    }
     std::mt19937_64 random(1);
     Seconds total{0};
+    Seconds pairs{0};
     for (auto _ : state) {
         const AttemptFacts facts = Facts(random);
         const auto begin = std::chrono::steady_clock::now();
@@ -266,11 +297,18 @@ void BM_PerPager(benchmark::State& state, Database database) {
         const Seconds took = std::chrono::steady_clock::now() - begin;
         state.SetIterationTime(took.count());
         total += took;
+        if (pair) {
+            pairs += pair->Run();
+        }
     }
-    const double msPerPager = 1000.0 * total.count() / static_cast<double>(state.iterations());
+    const double iterations = static_cast<double>(state.iterations());
+    const double msPerPager = 1000.0 * total.count() / iterations;
     Figures()[std::string("per_pager/") + DatabaseName(database)].push_back(msPerPager);
-    if (database == Database::Sqlite) {
+    if (pair) {
+        const double pairMs = 1000.0 * pairs.count() / iterations;
+        Figures()["commit_pair/sqlite"].push_back(pairMs);
         state.counters["over_old_ms"] = msPerPager - kOldJournalMsPerPager;
+        state.counters["commit_pair_ms"] = pairMs;
     }
 }
 
@@ -301,26 +339,6 @@ void BM_OpenOrder(benchmark::State& state, Database database) {
     }
     std::vector<double>& figure = Figures()[std::string("open_order/") + DatabaseName(database)];
     figure.insert(figure.end(), seconds.begin(), seconds.end());
-}
-
-void BM_CommitPair(benchmark::State& state) {
-    SqliteSession db(Folder().NewFile("commit-pair"), SqliteSession::Access::ReadWrite);
-    db.ExecuteScript("PRAGMA journal_mode = WAL; CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
-    Seconds total{0};
-    for (auto _ : state) {
-        const auto begin = std::chrono::steady_clock::now();
-        db.Begin(true);
-        db.Execute("INSERT INTO t (v) VALUES ('started')", {});
-        db.Commit();
-        db.Begin(false);
-        db.Execute("UPDATE t SET v = 'programmed' WHERE id = last_insert_rowid()", {});
-        db.Commit();
-        const Seconds took = std::chrono::steady_clock::now() - begin;
-        state.SetIterationTime(took.count());
-        total += took;
-    }
-    Figures()["commit_pair/sqlite"].push_back(1000.0 * total.count() /
-                                              static_cast<double>(state.iterations()));
 }
 
 struct Spread {
@@ -369,10 +387,20 @@ void PrintTargets() {
                     Describe(*sqlite, "ms").c_str(), kOldJournalMsPerPager,
                     Describe(over, "ms").c_str(), kSqliteOverOldTargetMs,
                     Verdict(over.high <= kSqliteOverOldTargetMs));
-    }
-    if (const auto pair = SpreadOf("commit_pair/sqlite")) {
-        std::printf("  (the old journal's two commits on a bare table here now: %s)\n",
-                    Describe(*pair, "ms").c_str());
+        // Run by run, the ledger's pager against the bare commit pair made beside it.
+        const std::vector<double>& pagers = Figures()["per_pager/sqlite"];
+        const std::vector<double>& pairs = Figures()["commit_pair/sqlite"];
+        std::vector<double>& beyond = Figures()["beyond_pair/sqlite"];
+        for (std::size_t run = 0; run < pagers.size() && run < pairs.size(); ++run) {
+            beyond.push_back(pagers[run] - pairs[run]);
+        }
+        if (!beyond.empty()) {
+            std::printf("  (between those pagers, the old journal's two commits on a bare table: "
+                        "%s, far above 0.25 ms when the disk is busy with other work; the "
+                        "ledger beyond them: %s)\n",
+                        Describe(*SpreadOf("commit_pair/sqlite"), "ms").c_str(),
+                        Describe(*SpreadOf("beyond_pair/sqlite"), "ms").c_str());
+        }
     }
     if (const auto server = SpreadOf("per_pager/postgresql")) {
         std::printf("  per pager on PostgreSQL: %s (target: at most %.0f ms: %s)\n",
@@ -394,10 +422,6 @@ void PrintTargets() {
 
 int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("per_pager/sqlite", BM_PerPager, Database::Sqlite)
-        ->Unit(benchmark::kMillisecond)
-        ->UseManualTime()
-        ->Iterations(500);
-    benchmark::RegisterBenchmark("commit_pair/sqlite", BM_CommitPair)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
         ->Iterations(500);

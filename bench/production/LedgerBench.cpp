@@ -395,9 +395,9 @@ void PrintTargets() {
             beyond.push_back(pagers[run] - pairs[run]);
         }
         if (!beyond.empty()) {
-            std::printf("  (between those pagers, the old journal's two commits on a bare table: "
-                        "%s, far above 0.25 ms when the disk is busy with other work; the "
-                        "ledger beyond them: %s)\n",
+            std::printf("  (made between those pagers, the old journal's two commits on a bare "
+                        "table: %s, more when the disk is busy with other work; the ledger "
+                        "beyond them: %s)\n",
                         Describe(*SpreadOf("commit_pair/sqlite"), "ms").c_str(),
                         Describe(*SpreadOf("beyond_pair/sqlite"), "ms").c_str());
         }

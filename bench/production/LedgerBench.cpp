@@ -137,9 +137,9 @@ public:
         schemas_.push_back(place);
         const std::string& base = *connection_;
         const bool uri = base.rfind("postgresql://", 0) == 0 || base.rfind("postgres://", 0) == 0;
-        const std::string where = uri ? base + (base.find('?') == std::string::npos ? "?" : "&") +
-                                            "options=-csearch_path%3D" + place
-                                      : base + " options='-csearch_path=" + place + "'";
+        std::string where = uri ? base + (base.find('?') == std::string::npos ? "?" : "&") +
+                                      "options=-csearch_path%3D" + place
+                                : base + " options='-csearch_path=" + place + "'";
         Ledger::Initialise(where);
         return where;
     }
@@ -235,8 +235,12 @@ OrderSpec Order(const std::string& name, std::size_t count) {
     return spec;
 }
 
+// The pager's number blocks as a site reads them before the write: three blocks of 32 bytes,
+// in hex.
+constexpr std::size_t kNumberBlocksHex = std::size_t{3} * 32 * 2;
+
 // What a site records with a claim, as a batch gives it: the pager's number blocks as read
-// (three blocks of 32 bytes in hex) and a fresh key naming the claim.
+// and a fresh key naming the claim.
 AttemptFacts Facts(std::mt19937_64& random) {
     char key[33];
     std::snprintf(key, sizeof key, "%016llx%016llx", static_cast<unsigned long long>(random()),
@@ -244,7 +248,7 @@ AttemptFacts Facts(std::mt19937_64& random) {
     return {{"bench-station", "virtual:bench-a"},
             Generation::V2,
             {2026, 1, 2, 3, 4},
-            std::string(3 * 32 * 2, 'f'),
+            std::string(kNumberBlocksHex, 'f'),
             key};
 }
 

@@ -4,8 +4,9 @@
 #include "image/SettingsJson.h"
 #include "production/JournalFileLock.h"
 #include "production/Sha256.h"
+#include "production/ledger/ConnectionText.h"
 #include "production/ledger/LedgerSchema.h"
-#include "production/ledger/PostgresSession.h"
+#include "production/ledger/ServerSessions.h"
 #include "production/ledger/SqliteSession.h"
 #include "programming/SerialNumber.h"
 
@@ -240,7 +241,7 @@ bool IsServerLedger(std::string_view where) {
 
 std::unique_ptr<SqlSession> Ledger::OpenServer(const std::string& where) {
     try {
-        return std::make_unique<PostgresSession>(where);
+        return OpenServerSession(where);
     } catch (const SqlError& error) {
         throw LedgerError(error.what());
     }
@@ -528,11 +529,10 @@ std::int64_t Ledger::LeaseMs() const {
 
 bool Ledger::Reconnect(std::string* reason) {
     std::lock_guard lock(mutex_);
-    auto* server = dynamic_cast<PostgresSession*>(session_.get());
-    if (server == nullptr) {
+    if (session_->Dialect() == "sqlite") {
         return true;
     }
-    if (!server->Reconnect(reason)) {
+    if (!session_->Reconnect(reason)) {
         return false;
     }
     try {

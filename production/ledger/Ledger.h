@@ -74,8 +74,8 @@ struct OrderInfo {
     std::int64_t id = 0;
     std::string name;
     std::size_t assignments = 0;
-    bool created = false;      // stored now
-    std::size_t added = 0;     // assignments this opening appended (created: all of them)
+    bool created = false;  // stored now
+    std::size_t added = 0; // assignments this opening appended (created: all of them)
 };
 
 // Where each assignment of an order stands.
@@ -217,8 +217,7 @@ public:
     static std::unique_ptr<Ledger> OpenForReading(const std::string& where);
     // Records over a database session of its own, beside other programs that record in the
     // same database at once: no file lock, and the claims found are left to their owners.
-    static std::unique_ptr<Ledger> OpenShared(std::unique_ptr<SqlSession> session,
-                                              std::string name,
+    static std::unique_ptr<Ledger> OpenShared(std::unique_ptr<SqlSession> session, std::string name,
                                               Clock clock = std::chrono::system_clock::now);
     Ledger(std::unique_ptr<SqlSession> session, std::string name, Clock clock, bool recording);
     ~Ledger();
@@ -266,7 +265,8 @@ public:
     std::vector<CarriedAssignment> AssignmentsCarrying(const std::vector<std::uint32_t>& capcodes,
                                                        const std::string& serialNumber);
     // A held assignment's pager was found holding exactly its image: programmed.
-    void ResolveProgrammed(std::int64_t assignment, const SiteName& site, const std::string& reason);
+    void ResolveProgrammed(std::int64_t assignment, const SiteName& site,
+                           const std::string& reason);
     // Its pager was found holding none of its numbers: free again.
     void ResolveFree(std::int64_t assignment, const SiteName& site, const std::string& reason);
     // The operator states the pager of a held assignment is destroyed: free again.

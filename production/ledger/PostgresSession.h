@@ -1,5 +1,6 @@
 #pragma once
 
+#include "production/ledger/ConnectionText.h"
 #include "production/ledger/SqlSession.h"
 
 #include <map>
@@ -45,7 +46,7 @@ public:
 
     // Opens the connection again after it was lost (or at any time; an open transaction is
     // gone). On failure returns false and, when `reason` is given, says why.
-    bool Reconnect(std::string* reason = nullptr);
+    bool Reconnect(std::string* reason) override;
     // False once the connection is known to be lost.
     bool Connected() const { return link_ != nullptr; }
     // The connection text without its password, for messages.
@@ -71,10 +72,6 @@ private:
     bool inTransaction_ = false;
     bool transactionFailed_ = false;
 };
-
-// `connection` with any password replaced by "***": the user:password@ of a URI, its
-// password= query parameter, and a password= word of a keyword string.
-std::string RedactedConnectionText(std::string_view connection);
 
 // `sql` with its ?N parameters written as PostgreSQL's $N, outside string literals, quoted
 // names and comments. `kinds[N-1]` says how to type parameter N: 'i' a bigint, 't' a text,

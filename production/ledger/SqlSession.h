@@ -27,8 +27,7 @@ using SqlRows = std::vector<SqlRow>;
 // A failed statement. `constraint` marks a statement the database refused by a rule of the
 // schema (a UNIQUE key, a CHECK); `connectionLost` one that may not have reached it.
 struct SqlError : std::runtime_error {
-    explicit SqlError(const std::string& what, bool constraint = false,
-                      bool connectionLost = false)
+    explicit SqlError(const std::string& what, bool constraint = false, bool connectionLost = false)
         : std::runtime_error(what), constraint(constraint), connectionLost(connectionLost) {}
     bool constraint;
     bool connectionLost;
@@ -54,6 +53,10 @@ public:
 
     // "sqlite" or "postgresql": where the schema words things differently.
     virtual std::string_view Dialect() const = 0;
+
+    // After a connectionLost error: reaches the database again. False, and why, while it
+    // cannot. A file is always there.
+    virtual bool Reconnect(std::string* reason) = 0;
 };
 
 // Begin at construction; rolled back when left without Commit (an exception, a refusal).

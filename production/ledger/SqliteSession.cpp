@@ -4,28 +4,6 @@
 
 #include <cstdio>
 
-std::int64_t SqlRow::Integer(std::size_t column) const {
-    const SqlValue& value = values.at(column);
-    if (const auto* integer = std::get_if<std::int64_t>(&value)) {
-        return *integer;
-    }
-    if (const auto* text = std::get_if<std::string>(&value)) {
-        return std::stoll(*text);
-    }
-    return 0;
-}
-
-std::string SqlRow::Text(std::size_t column) const {
-    const SqlValue& value = values.at(column);
-    if (const auto* text = std::get_if<std::string>(&value)) {
-        return *text;
-    }
-    if (const auto* integer = std::get_if<std::int64_t>(&value)) {
-        return std::to_string(*integer);
-    }
-    return {};
-}
-
 namespace {
 
 // A file name as a URI path: characters that mean something in a URI are escaped.
@@ -53,8 +31,9 @@ SqliteSession::SqliteSession(const std::string& path, Access access) {
                             (access == Access::ReadWrite  ? "?mode=rwc"
                              : access == Access::ReadOnly ? "?mode=ro"
                                                           : "?mode=ro&immutable=1");
-    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
-                      SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+    const int flags =
+        (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
+        SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
     const int result = sqlite3_open_v2(uri.c_str(), &db_, flags, nullptr);
     if (result != SQLITE_OK) {
         const std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(result);

@@ -30,6 +30,7 @@ public:
     void Commit() override;
     void Rollback() override;
     std::string_view Dialect() const override { return "sqlite"; }
+    bool Reconnect(std::string*) override { return true; }
 
 private:
     sqlite3_stmt* Prepared(std::string_view sql);

@@ -52,7 +52,6 @@ TEST(CountedNumbering, AdvancesEachEnabledRowByItsStepAndTheSerialNumber) {
     const PagerSettings third = ApplyAssignment(settings, rows, numbering.assignments[2]);
     EXPECT_EQ(EnabledCapcodes(third), (std::vector<std::uint32_t>{1016, 500, 98, 70, 3002}));
     EXPECT_EQ(third.serialNumber, blanks + "SN-0100");
-
 }
 
 struct RefusedNumbering {

@@ -47,6 +47,7 @@ public:
     }
     void Rollback() override { inner_.Rollback(); }
     std::string_view Dialect() const override { return "sqlite"; }
+    bool Reconnect(std::string* reason) override { return inner_.Reconnect(reason); }
 
 private:
     void Tick() {

@@ -3,6 +3,7 @@
 // throwaway server the CTest fixture starts.
 #include "production/ledger/Ledger.h"
 #include "production/ledger/PostgresSession.h"
+#include "production/ledger/ServerSessions.h"
 
 #include "TestServer.h"
 
@@ -118,7 +119,7 @@ TEST_P(LedgerServer, LeasesAndStationNames) {
     EXPECT_THROW(Station("one"), LedgerRefusal) << "a second live program under one name";
     const OrderInfo order = first->OpenOrder(Order("depot", 3, 2000));
     // A claim made by a program that renews nothing, with a lease of one second.
-    auto paused = Ledger::OpenShared(std::make_unique<PostgresSession>(where), "paused");
+    auto paused = Ledger::OpenShared(OpenServerSession(where), "paused");
     const std::optional<Claim> stale = first->ClaimNext(order.id, Facts("asleep"));
     ASSERT_TRUE(stale);
     admin->ExecuteScript("UPDATE " + place +

@@ -257,7 +257,7 @@ TEST_P(PostgresSessionTest, LostConnectionStaysLostUntilReconnect) {
     }
     EXPECT_FALSE(session.Connected());
     db->Rollback(); // nothing to roll back, and no complaint
-    ASSERT_TRUE(session.Reconnect());
+    ASSERT_TRUE(session.Reconnect(nullptr));
     db->ExecuteScript("SET search_path = " + place);
     EXPECT_EQ(Count("t"), 0);
     db->Execute("INSERT INTO t VALUES (?1)", {std::int64_t{3}});

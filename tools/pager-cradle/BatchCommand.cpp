@@ -12,7 +12,7 @@
 #include "production/JournalListing.h"
 #include "production/OrderPlan.h"
 #include "production/PagerBackup.h"
-#include "production/ledger/PostgresSession.h"
+#include "production/ledger/ConnectionText.h"
 #include "programming/SerialNumber.h"
 
 #include <poll.h>
@@ -367,9 +367,8 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
     // An order done already needs no cradle.
     const OrderCounts before = ledger->Counts(order.id);
     if (before.programmed == before.total) {
-        const std::string message =
-            "All " + PagersText(before.total) + " of order \"" + order.name +
-            "\" are programmed already.";
+        const std::string message = "All " + PagersText(before.total) + " of order \"" +
+                                    order.name + "\" are programmed already.";
         std::fprintf(stderr, "%s\n", message.c_str());
         if (options.json) {
             PrintJsonLine({{"event", "end"},
@@ -394,10 +393,11 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
                     " ended with it mid-way and " + (ledger->HeldAtOpen() == 1 ? "is" : "are") +
                     " held: its claims are taken over.");
     }
-    display.Say("Order \"" + order.name + "\": " + PagersText(order.assignments) +
-                (order.created ? "" : ", " + std::to_string(before.programmed) + " programmed before") +
-                (order.added > 0 && !order.created ? ", " + std::to_string(order.added) + " new" : "") +
-                ".");
+    display.Say(
+        "Order \"" + order.name + "\": " + PagersText(order.assignments) +
+        (order.created ? "" : ", " + std::to_string(before.programmed) + " programmed before") +
+        (order.added > 0 && !order.created ? ", " + std::to_string(order.added) + " new" : "") +
+        ".");
     for (const std::string& line : SharedRowsText(plan.spec)) {
         display.Say(line + ".");
     }

@@ -13,7 +13,7 @@
 namespace {
 
 const std::set<std::string> kCommands = {"list",  "read",    "write",   "verify",
-                                          "batch", "resolve", "journal", "ledger"};
+                                         "batch", "resolve", "journal", "ledger"};
 
 // The command named on the command line, before the options are parsed: the first word that is
 // not an option.

@@ -467,7 +467,11 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
     std::string message = PagersText(counts.total - counts.programmed) + " of this order " +
                           (counts.total - counts.programmed == 1 ? "is" : "are") +
                           " not programmed.";
-    if (left > 0) {
+    if (counts.free == 0 && counts.claimed > 0) {
+        // Several stations on one order: the rest are in other stations' cradles now.
+        message += " " + PagersText(counts.claimed) + (counts.claimed == 1 ? " is" : " are") +
+                   " being programmed by another station; nothing is left for this one.";
+    } else if (left > 0) {
         if (!options.automatic && !isatty(STDIN_FILENO)) {
             message += " Without --auto and a terminal to press Enter on, a batch programs one "
                        "round: the pagers seated now. Seat the next pagers and run the same "

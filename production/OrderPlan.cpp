@@ -8,19 +8,19 @@
 
 namespace {
 
-std::string PlaceOf(const OrderSpec& spec, std::size_t index) {
-    return index < spec.lines.size() ? "line " + std::to_string(spec.lines[index])
-                                     : "pager " + std::to_string(index + 1);
+std::string PlaceOf(const OrderContent& content, std::size_t index) {
+    return index < content.lines.size() ? "line " + std::to_string(content.lines[index])
+                                        : "pager " + std::to_string(index + 1);
 }
 
 // The checks every order passes, whatever made it.
 void Check(OrderPlan& plan) {
-    const OrderSpec& spec = plan.spec;
-    const PagerSettings& settings = spec.batchTemplate.settings;
+    const OrderContent& content = plan.content;
+    const PagerSettings& settings = content.batchTemplate.settings;
     std::map<std::uint32_t, std::size_t> shared;
     bool anyIndividualRow = false;
-    for (std::size_t row = 0; row < spec.batchTemplate.rows.size(); ++row) {
-        switch (spec.batchTemplate.rows[row]) {
+    for (std::size_t row = 0; row < content.batchTemplate.rows.size(); ++row) {
+        switch (content.batchTemplate.rows[row]) {
         case CapcodeRowKind::Shared: {
             const std::uint32_t capcode = settings.capcodes[row];
             if (capcode < kLowestCapcode || capcode > PagerSettings::kCapcodeMax) {
@@ -41,16 +41,16 @@ void Check(OrderPlan& plan) {
     }
     bool anyIndividualCapcode = false;
     std::map<std::string, std::size_t> serials;
-    for (std::size_t i = 0; i < spec.assignments.size(); ++i) {
-        const Assignment& assignment = spec.assignments[i];
+    for (std::size_t i = 0; i < content.assignments.size(); ++i) {
+        const Assignment& assignment = content.assignments[i];
         for (const std::optional<std::uint32_t>& capcode : assignment.capcodes) {
             if (!capcode) {
                 continue;
             }
             anyIndividualCapcode = true;
             if (const auto found = shared.find(*capcode); found != shared.end()) {
-                plan.errors.push_back(PlaceOf(spec, i) + ": capcode " + std::to_string(*capcode) +
-                                      " is the group capcode of row " +
+                plan.errors.push_back(PlaceOf(content, i) + ": capcode " +
+                                      std::to_string(*capcode) + " is the group capcode of row " +
                                       std::to_string(found->second + 1) +
                                       ", which every pager of this order carries");
             }
@@ -58,13 +58,13 @@ void Check(OrderPlan& plan) {
         if (assignment.serialNumber && !assignment.serialNumber->empty()) {
             const auto [first, isNew] = serials.try_emplace(*assignment.serialNumber, i);
             if (!isNew) {
-                plan.errors.push_back(PlaceOf(spec, i) + ": serial \"" +
+                plan.errors.push_back(PlaceOf(content, i) + ": serial \"" +
                                       Latin1ToUtf8(*assignment.serialNumber) +
-                                      "\" is already given on " + PlaceOf(spec, first->second));
+                                      "\" is already given on " + PlaceOf(content, first->second));
             }
         }
     }
-    if ((!anyIndividualRow || !anyIndividualCapcode) && !spec.sharedOnly) {
+    if ((!anyIndividualRow || !anyIndividualCapcode) && !content.sharedOnly) {
         plan.errors.emplace_back(
             "no pager of this order would carry a capcode of its own: every capcode would be "
             "shared by all of them. Give each pager its own capcodes (a capcodeN column in the "
@@ -83,18 +83,18 @@ void Check(OrderPlan& plan) {
 OrderPlan PlanFromList(std::string name, const BatchTemplate& batchTemplate,
                        const AssignmentList& list, bool sharedOnly) {
     OrderPlan plan;
-    plan.spec.name = std::move(name);
-    plan.spec.batchTemplate = batchTemplate;
-    plan.spec.numbering = "list";
-    plan.spec.sharedOnly = sharedOnly;
-    plan.spec.assignments = list.assignments;
-    plan.spec.lines = list.lines;
+    plan.content.name = std::move(name);
+    plan.content.batchTemplate = batchTemplate;
+    plan.content.numbering = "list";
+    plan.content.sharedOnly = sharedOnly;
+    plan.content.assignments = list.assignments;
+    plan.content.lines = list.lines;
     const PagerSettings& settings = batchTemplate.settings;
-    for (std::size_t row = 0; row < plan.spec.batchTemplate.rows.size(); ++row) {
-        plan.spec.batchTemplate.rows[row] = list.capcodeColumns[row] ? CapcodeRowKind::Individual
-                                            : settings.capcodeEnabled[row]
-                                                ? CapcodeRowKind::Shared
-                                                : CapcodeRowKind::Disabled;
+    for (std::size_t row = 0; row < plan.content.batchTemplate.rows.size(); ++row) {
+        plan.content.batchTemplate.rows[row] = list.capcodeColumns[row] ? CapcodeRowKind::Individual
+                                               : settings.capcodeEnabled[row]
+                                                   ? CapcodeRowKind::Shared
+                                                   : CapcodeRowKind::Disabled;
     }
     Check(plan);
     return plan;
@@ -103,34 +103,35 @@ OrderPlan PlanFromList(std::string name, const BatchTemplate& batchTemplate,
 OrderPlan PlanFromCount(std::string name, const BatchTemplate& batchTemplate, std::size_t count,
                         bool sharedOnly) {
     OrderPlan plan;
-    plan.spec.name = std::move(name);
-    plan.spec.batchTemplate = batchTemplate;
-    plan.spec.numbering = "count";
-    plan.spec.sharedOnly = sharedOnly;
+    plan.content.name = std::move(name);
+    plan.content.batchTemplate = batchTemplate;
+    plan.content.numbering = "count";
+    plan.content.sharedOnly = sharedOnly;
     const PagerSettings& settings = batchTemplate.settings;
-    for (std::size_t row = 0; row < plan.spec.batchTemplate.rows.size(); ++row) {
+    for (std::size_t row = 0; row < plan.content.batchTemplate.rows.size(); ++row) {
         const bool steps =
             kAutoIncrementSteps[UsableIncrementStep(settings.autoIncrementStep[row])].delta != 0;
-        plan.spec.batchTemplate.rows[row] = !settings.capcodeEnabled[row] ? CapcodeRowKind::Disabled
-                                            : steps ? CapcodeRowKind::Individual
-                                                    : CapcodeRowKind::Shared;
+        plan.content.batchTemplate.rows[row] = !settings.capcodeEnabled[row]
+                                                   ? CapcodeRowKind::Disabled
+                                               : steps ? CapcodeRowKind::Individual
+                                                       : CapcodeRowKind::Shared;
     }
     CountedNumbering numbering = NumberPagers(settings, count);
     if (!numbering.error.empty()) {
         plan.errors.push_back(numbering.error);
         return plan;
     }
-    plan.spec.assignments = std::move(numbering.assignments);
+    plan.content.assignments = std::move(numbering.assignments);
     Check(plan);
     return plan;
 }
 
-std::vector<std::string> SharedRowsText(const OrderSpec& spec) {
+std::vector<std::string> SharedRowsText(const OrderContent& content) {
     std::vector<std::string> lines;
-    for (std::size_t row = 0; row < spec.batchTemplate.rows.size(); ++row) {
-        if (spec.batchTemplate.rows[row] == CapcodeRowKind::Shared) {
+    for (std::size_t row = 0; row < content.batchTemplate.rows.size(); ++row) {
+        if (content.batchTemplate.rows[row] == CapcodeRowKind::Shared) {
             lines.push_back("capcode " + std::to_string(row + 1) + ", " +
-                            std::to_string(spec.batchTemplate.settings.capcodes[row]) +
+                            std::to_string(content.batchTemplate.settings.capcodes[row]) +
                             ", is shared by every pager of this order");
         }
     }

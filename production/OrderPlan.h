@@ -9,7 +9,7 @@
 
 // An order as a batch command asks for it, checked before anything is stored or written.
 struct OrderPlan {
-    OrderSpec spec;
+    OrderContent content;
     // Why the order is refused, one text each; empty when it is good.
     std::vector<std::string> errors;
 };
@@ -24,4 +24,4 @@ OrderPlan PlanFromCount(std::string name, const BatchTemplate& batchTemplate, st
                         bool sharedOnly);
 
 // "capcode 2, 1200016, is shared by every pager of this order", one line per shared row.
-std::vector<std::string> SharedRowsText(const OrderSpec& spec);
+std::vector<std::string> SharedRowsText(const OrderContent& content);

@@ -216,23 +216,23 @@ std::optional<std::string> NewLedgerPlace(benchmark::State& state, Database data
 }
 
 // An order of `count` pagers, each with a serial number and one individual capcode.
-OrderSpec Order(const std::string& name, std::size_t count) {
-    OrderSpec spec;
-    spec.name = name;
-    spec.numbering = "list";
-    spec.batchTemplate.mode = Generation::V2;
-    spec.batchTemplate.rows = TemplateRows(spec.batchTemplate.settings);
-    spec.batchTemplate.rows[0] = CapcodeRowKind::Individual;
-    spec.assignments.reserve(count);
-    spec.lines.reserve(count);
+OrderContent Order(const std::string& name, std::size_t count) {
+    OrderContent content;
+    content.name = name;
+    content.numbering = "list";
+    content.batchTemplate.mode = Generation::V2;
+    content.batchTemplate.rows = TemplateRows(content.batchTemplate.settings);
+    content.batchTemplate.rows[0] = CapcodeRowKind::Individual;
+    content.assignments.reserve(count);
+    content.lines.reserve(count);
     for (std::size_t n = 0; n < count; ++n) {
         Assignment assignment;
         assignment.serialNumber = "B" + std::to_string(100000 + n);
         assignment.capcodes[0] = 200000 + 8 * static_cast<std::uint32_t>(n);
-        spec.assignments.push_back(assignment);
-        spec.lines.push_back(n + 2);
+        content.assignments.push_back(assignment);
+        content.lines.push_back(n + 2);
     }
-    return spec;
+    return content;
 }
 
 // The pager's number blocks as a site reads them before the write: three blocks of 32 bytes,
@@ -317,7 +317,7 @@ void BM_PerPager(benchmark::State& state, Database database) {
 }
 
 void BM_OpenOrder(benchmark::State& state, Database database) {
-    const OrderSpec spec = Order("list-100000", kListRows);
+    const OrderContent content = Order("list-100000", kListRows);
     std::vector<double> seconds;
     for (auto _ : state) {
         state.PauseTiming();
@@ -329,7 +329,7 @@ void BM_OpenOrder(benchmark::State& state, Database database) {
                                                {"bench-station", std::chrono::seconds(30)});
         state.ResumeTiming();
         const auto begin = std::chrono::steady_clock::now();
-        const OrderInfo order = ledger->OpenOrder(spec);
+        const OrderInfo order = ledger->OpenOrder(content);
         const Seconds took = std::chrono::steady_clock::now() - begin;
         state.SetIterationTime(took.count());
         seconds.push_back(took.count());

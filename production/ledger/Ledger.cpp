@@ -169,9 +169,9 @@ std::string AssignmentName(const std::string& order, std::int64_t position) {
 }
 
 // "line 7" for a list, "pager 7" for a count.
-std::string PlaceOf(const OrderSpec& spec, std::size_t index) {
-    return index < spec.lines.size() ? "line " + std::to_string(spec.lines[index])
-                                     : "pager " + std::to_string(index + 1);
+std::string PlaceOf(const OrderContent& content, std::size_t index) {
+    return index < content.lines.size() ? "line " + std::to_string(content.lines[index])
+                                        : "pager " + std::to_string(index + 1);
 }
 
 // "serial "A-1", capcode1 1300000, capcode3 1400000" as a person reads an assignment.
@@ -578,40 +578,40 @@ void Ledger::CheckItself() {
     });
 }
 
-OrderInfo Ledger::OpenOrder(const OrderSpec& spec) {
+OrderInfo Ledger::OpenOrder(const OrderContent& content) {
     // Stations started together may store the same order at once: the one that comes second
     // joins the order the first stored.
     for (int tries = 0;; ++tries) {
         try {
-            return OpenOrderOnce(spec);
+            return OpenOrderOnce(content);
         } catch (const OrderStoredMeanwhile&) {
             if (tries == 3) {
-                throw LedgerError(name_ + ": the order \"" + spec.name +
+                throw LedgerError(name_ + ": the order \"" + content.name +
                                   "\" kept changing while it was opened");
             }
         }
     }
 }
 
-OrderInfo Ledger::OpenOrderOnce(const OrderSpec& spec) {
+OrderInfo Ledger::OpenOrderOnce(const OrderContent& content) {
     return Locked("open order", [&] {
         SqlSession& db = *session_;
         SqlTransaction transaction(db);
         OrderInfo info;
-        info.name = spec.name;
-        const std::string templateText = TemplateText(spec.batchTemplate);
-        const std::string rowsText = RowsText(spec.batchTemplate.rows);
-        const std::string generation = GenerationText(spec.batchTemplate.mode);
+        info.name = content.name;
+        const std::string templateText = TemplateText(content.batchTemplate);
+        const std::string rowsText = RowsText(content.batchTemplate.rows);
+        const std::string generation = GenerationText(content.batchTemplate.mode);
         const SqlRows found = db.Query("SELECT id, generation, template, rows, numbering, "
                                        "shared_only FROM orders WHERE name = ?1",
-                                       {spec.name});
+                                       {content.name});
         std::size_t existing = 0;
         if (!found.empty()) {
             const SqlRow& order = found.front();
             info.id = order.Integer(0);
             std::vector<std::string> differences;
             if (order.Text(4) == "journal") {
-                throw LedgerRefusal("order \"" + spec.name +
+                throw LedgerRefusal("order \"" + content.name +
                                     "\" was brought over from a journal and cannot be resumed; "
                                     "give this run another name with --order");
             }
@@ -622,13 +622,13 @@ OrderInfo Ledger::OpenOrderOnce(const OrderSpec& spec) {
                 differences.push_back("capcode rows (i individual, s shared, d off): " +
                                       order.Text(3) + " -> " + rowsText);
             }
-            if (order.Text(4) != spec.numbering) {
-                differences.push_back("numbering: " + order.Text(4) + " -> " + spec.numbering);
+            if (order.Text(4) != content.numbering) {
+                differences.push_back("numbering: " + order.Text(4) + " -> " + content.numbering);
             }
-            if ((order.Integer(5) != 0) != spec.sharedOnly) {
+            if ((order.Integer(5) != 0) != content.sharedOnly) {
                 differences.push_back(std::string("--shared-only: ") +
                                       (order.Integer(5) ? "given" : "not given") + " -> " +
-                                      (spec.sharedOnly ? "given" : "not given"));
+                                      (content.sharedOnly ? "given" : "not given"));
             }
             if (order.Text(2) != templateText) {
                 for (const std::string& line :
@@ -641,21 +641,22 @@ OrderInfo Ledger::OpenOrderOnce(const OrderSpec& spec) {
                                             "WHERE order_id = ?1 ORDER BY position",
                                             {info.id});
             existing = stored.size();
-            if (spec.assignments.size() < existing) {
-                differences.push_back(
-                    "the order has " + std::to_string(existing) + " assignments; this run gives " +
-                    std::to_string(spec.assignments.size()) + " (an order can grow, never shrink)");
+            if (content.assignments.size() < existing) {
+                differences.push_back("the order has " + std::to_string(existing) +
+                                      " assignments; this run gives " +
+                                      std::to_string(content.assignments.size()) +
+                                      " (an order can grow, never shrink)");
             }
-            for (std::size_t i = 0; i < std::min(existing, spec.assignments.size()); ++i) {
+            for (std::size_t i = 0; i < std::min(existing, content.assignments.size()); ++i) {
                 const Assignment storedAssignment = AssignmentOf(stored[i], 1, 2);
-                if (!(storedAssignment == spec.assignments[i]) && differences.size() < 12) {
-                    differences.push_back(PlaceOf(spec, i) + ": stored as " +
+                if (!(storedAssignment == content.assignments[i]) && differences.size() < 12) {
+                    differences.push_back(PlaceOf(content, i) + ": stored as " +
                                           NumbersShown(storedAssignment) + ", now " +
-                                          NumbersShown(spec.assignments[i]));
+                                          NumbersShown(content.assignments[i]));
                 }
             }
             if (!differences.empty()) {
-                std::string text = "order \"" + spec.name +
+                std::string text = "order \"" + content.name +
                                    "\" is stored with other content; run it as it was, or give "
                                    "this run another name with --order. What differs:";
                 for (const std::string& line : differences) {
@@ -669,20 +670,20 @@ OrderInfo Ledger::OpenOrderOnce(const OrderSpec& spec) {
                 db.Query("INSERT INTO orders (name, generation, template, rows, numbering, "
                          "shared_only, created_ms) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) "
                          "ON CONFLICT (name) DO NOTHING RETURNING id",
-                         {spec.name, generation, templateText, rowsText, spec.numbering,
-                          std::int64_t{spec.sharedOnly}, Milliseconds(clock_())});
+                         {content.name, generation, templateText, rowsText, content.numbering,
+                          std::int64_t{content.sharedOnly}, Milliseconds(clock_())});
             if (stored.empty()) {
                 throw OrderStoredMeanwhile();
             }
             info.id = stored.front().Integer(0);
-            ShareCapcodes(info.id, spec);
+            ShareCapcodes(info.id, content);
         }
-        AddAssignments(info.id, spec, existing);
-        info.assignments = spec.assignments.size();
-        info.added = spec.assignments.size() - existing;
+        AddAssignments(info.id, content, existing);
+        info.assignments = content.assignments.size();
+        info.added = content.assignments.size() - existing;
         transaction.Commit();
-        templates_[info.id] = spec.batchTemplate;
-        names_[info.id] = spec.name;
+        templates_[info.id] = content.batchTemplate;
+        names_[info.id] = content.name;
         return info;
     });
 }
@@ -726,13 +727,13 @@ std::string Ledger::CapcodeOwnerText(std::uint32_t capcode) {
     return "already taken";
 }
 
-void Ledger::ShareCapcodes(std::int64_t order, const OrderSpec& spec) {
+void Ledger::ShareCapcodes(std::int64_t order, const OrderContent& content) {
     SqlSession& db = *session_;
-    for (std::size_t row = 0; row < spec.batchTemplate.rows.size(); ++row) {
-        if (spec.batchTemplate.rows[row] != CapcodeRowKind::Shared) {
+    for (std::size_t row = 0; row < content.batchTemplate.rows.size(); ++row) {
+        if (content.batchTemplate.rows[row] != CapcodeRowKind::Shared) {
             continue;
         }
-        const std::int64_t capcode = spec.batchTemplate.settings.capcodes[row];
+        const std::int64_t capcode = content.batchTemplate.settings.capcodes[row];
         const bool individual =
             !db.Query("SELECT 1 FROM planned_capcodes WHERE capcode = ?1", {capcode}).empty() ||
             !db.Query("SELECT 1 FROM capcode_owner WHERE capcode = ?1 AND assignment IS NOT NULL",
@@ -753,10 +754,10 @@ void Ledger::ShareCapcodes(std::int64_t order, const OrderSpec& spec) {
     }
 }
 
-void Ledger::AddAssignments(std::int64_t order, const OrderSpec& spec, std::size_t from) {
+void Ledger::AddAssignments(std::int64_t order, const OrderContent& content, std::size_t from) {
     SqlSession& db = *session_;
-    for (std::size_t i = from; i < spec.assignments.size(); ++i) {
-        const Assignment& assignment = spec.assignments[i];
+    for (std::size_t i = from; i < content.assignments.size(); ++i) {
+        const Assignment& assignment = content.assignments[i];
         const SqlRows added =
             db.Query("INSERT INTO assignments (order_id, position, serial, capcodes) VALUES "
                      "(?1, ?2, ?3, ?4) ON CONFLICT (order_id, position) DO NOTHING RETURNING id",
@@ -776,7 +777,7 @@ void Ledger::AddAssignments(std::int64_t order, const OrderSpec& spec, std::size
             if (!other.empty()) {
                 throw LedgerRefusal(
                     "serial \"" + Latin1ToUtf8(*assignment.serialNumber) + "\" of " +
-                    PlaceOf(spec, i) + " is already " +
+                    PlaceOf(content, i) + " is already " +
                     AssignmentName(other.front().Text(0), other.front().Integer(1)) +
                     "; give each pager a serial number of its own");
             }
@@ -803,7 +804,7 @@ void Ledger::AddAssignments(std::int64_t order, const OrderSpec& spec, std::size
             }
             if (!planned) {
                 throw LedgerRefusal("capcode " + std::to_string(capcode) + " of " +
-                                    PlaceOf(spec, i) + " (capcode" + std::to_string(row + 1) +
+                                    PlaceOf(content, i) + " (capcode" + std::to_string(row + 1) +
                                     ") is " + CapcodeOwnerText(capcode) +
                                     "; no capcode goes to two pagers");
             }

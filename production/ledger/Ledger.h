@@ -59,7 +59,7 @@ struct LedgerConflict : std::runtime_error {
 
 // A production run: its template, how each capcode row is numbered, and its assignments in
 // order. An order is known by its name and this content, never by where it came from.
-struct OrderSpec {
+struct OrderContent {
     std::string name;
     BatchTemplate batchTemplate;
     // "list" or "count": how the assignments were made.
@@ -242,7 +242,7 @@ public:
     // Stores the order, or resumes it, appending assignments a longer list or count brings.
     // A different template, numbering or changed assignments under the same name, duplicate
     // numbers, or capcodes another order owns are refused with what differs.
-    OrderInfo OpenOrder(const OrderSpec& spec);
+    OrderInfo OpenOrder(const OrderContent& content);
     std::optional<OrderInfo> FindOrder(const std::string& name);
     OrderCounts Counts(std::int64_t order);
 
@@ -280,7 +280,7 @@ public:
 private:
     template <typename Action> auto Locked(const char* what, Action&& action);
     struct OrderStoredMeanwhile {};
-    OrderInfo OpenOrderOnce(const OrderSpec& spec);
+    OrderInfo OpenOrderOnce(const OrderContent& content);
     static std::unique_ptr<SqlSession> OpenServer(const std::string& where);
     void Prepare();
     std::optional<std::int64_t> ServerSchemaVersion();
@@ -299,8 +299,8 @@ private:
     void HoldExpiredClaims(std::int64_t order);
     std::optional<Claim> ClaimMadeWith(const std::string& key);
     // Within a transaction:
-    void ShareCapcodes(std::int64_t order, const OrderSpec& spec);
-    void AddAssignments(std::int64_t order, const OrderSpec& spec, std::size_t from);
+    void ShareCapcodes(std::int64_t order, const OrderContent& content);
+    void AddAssignments(std::int64_t order, const OrderContent& content, std::size_t from);
     std::string CapcodeOwnerText(std::uint32_t capcode);
     const BatchTemplate& TemplateOfOrder(std::int64_t order);
     void OwnCapcodes(const Claim& claim);

@@ -45,18 +45,18 @@ TEST(Batch, ProgramsEveryAssignmentOnceOverTwoCradlesAndRewritesAPartlyWrittenPa
                                     ("batch-test-" + std::to_string(getpid()) + ".db"))
                                        .string();
     std::filesystem::remove(ledgerPath);
-    OrderSpec spec;
-    spec.name = "test";
-    spec.numbering = "list";
-    DecodeImage(MakeFactoryPager(FactoryPager::V2), Generation::V2, spec.batchTemplate.settings);
-    spec.batchTemplate.mode = Generation::V2;
-    spec.batchTemplate.rows = TemplateRows(spec.batchTemplate.settings);
-    spec.batchTemplate.rows[0] = CapcodeRowKind::Individual;
+    OrderContent content;
+    content.name = "test";
+    content.numbering = "list";
+    DecodeImage(MakeFactoryPager(FactoryPager::V2), Generation::V2, content.batchTemplate.settings);
+    content.batchTemplate.mode = Generation::V2;
+    content.batchTemplate.rows = TemplateRows(content.batchTemplate.settings);
+    content.batchTemplate.rows[0] = CapcodeRowKind::Individual;
     for (std::size_t n = 0; n < 6; ++n) {
         Assignment assignment;
         assignment.serialNumber = "BT" + std::to_string(100 + n);
         assignment.capcodes[0] = 400000 + 8 * static_cast<std::uint32_t>(n);
-        spec.assignments.push_back(assignment);
+        content.assignments.push_back(assignment);
     }
 
     StreamCradle first(4);
@@ -67,14 +67,14 @@ TEST(Batch, ProgramsEveryAssignmentOnceOverTwoCradlesAndRewritesAPartlyWrittenPa
     first.cradle->InjectAt(13, CradleFault::ReplyError);
 
     auto ledger = Ledger::OpenForRecording(ledgerPath);
-    const OrderInfo order = ledger->OpenOrder(spec);
+    const OrderInfo order = ledger->OpenOrder(content);
     RecordingListener listener;
     BatchOptions options;
     options.automatic = true;
     options.pollInterval = 20ms;
     options.station = "test";
     {
-        Batch batch(*ledger, order, spec.batchTemplate, options, listener);
+        Batch batch(*ledger, order, content.batchTemplate, options, listener);
         batch.AddSite(std::make_unique<CradleSite>("sim:a", MakeLayerOver(first.backend)));
         batch.AddSite(std::make_unique<CradleSite>("sim:b", MakeLayerOver(second.backend)));
         batch.Run();

@@ -20,20 +20,20 @@ namespace {
 
 using namespace std::chrono_literals;
 
-OrderSpec Order(const std::string& name, std::size_t count, std::uint32_t first) {
-    OrderSpec spec;
-    spec.name = name;
-    spec.numbering = "list";
-    spec.batchTemplate.mode = Generation::V2;
-    spec.batchTemplate.rows = TemplateRows(spec.batchTemplate.settings);
-    spec.batchTemplate.rows[0] = CapcodeRowKind::Individual;
+OrderContent Order(const std::string& name, std::size_t count, std::uint32_t first) {
+    OrderContent content;
+    content.name = name;
+    content.numbering = "list";
+    content.batchTemplate.mode = Generation::V2;
+    content.batchTemplate.rows = TemplateRows(content.batchTemplate.settings);
+    content.batchTemplate.rows[0] = CapcodeRowKind::Individual;
     for (std::size_t n = 0; n < count; ++n) {
         Assignment assignment;
         assignment.serialNumber = "S-" + std::to_string(n + 1);
         assignment.capcodes[0] = first + 8 * static_cast<std::uint32_t>(n);
-        spec.assignments.push_back(assignment);
+        content.assignments.push_back(assignment);
     }
-    return spec;
+    return content;
 }
 
 AttemptFacts Facts(const std::string& station, const std::string& key = "") {
@@ -84,7 +84,7 @@ TEST_P(LedgerOnBoth, KeepsEveryRule) {
     auto ledger = Station("bench-1");
     const OrderInfo order = ledger->OpenOrder(Order("depot", 4, 1000));
     EXPECT_THROW(ledger->OpenOrder(Order("other", 2, 1008)), LedgerRefusal);
-    OrderSpec changed = Order("depot", 4, 1000);
+    OrderContent changed = Order("depot", 4, 1000);
     changed.assignments[2].serialNumber = "X";
     EXPECT_THROW(ledger->OpenOrder(changed), LedgerRefusal);
 

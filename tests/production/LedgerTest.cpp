@@ -80,9 +80,9 @@ TEST_F(LedgerTest, ACrashMidWriteIsHeldAndNoHeldNumberIsHandedOutAgain) {
 TEST_F(LedgerTest, TheDatabaseRefusesACapcodeTwice) {
     auto ledger = Ledger::OpenForRecording(path(), Clock());
     ledger->OpenOrder(Order("first", 3, 1000, 5000));
-    const auto refusal = [&](const OrderSpec& spec) -> std::string {
+    const auto refusal = [&](const OrderContent& content) -> std::string {
         try {
-            ledger->OpenOrder(spec);
+            ledger->OpenOrder(content);
         } catch (const LedgerRefusal& error) {
             return error.what();
         }
@@ -97,7 +97,7 @@ TEST_F(LedgerTest, TheDatabaseRefusesACapcodeTwice) {
     EXPECT_EQ(refusal(Order("fifth", 2, 9000, 5000)), "accepted") << "a group shared by two";
     EXPECT_FALSE(ledger->FindOrder("second")) << "a refused order leaves nothing";
 
-    OrderSpec changed = Order("first", 3, 1000, 5000);
+    OrderContent changed = Order("first", 3, 1000, 5000);
     changed.batchTemplate.settings.lcdContrast ^= 1;
     changed.assignments[1].serialNumber = "SN-X";
     const std::string text = refusal(changed);

@@ -46,28 +46,28 @@ public:
     // An order of `count` pagers: serial "<prefix><n>" (by default the first order's "SN-",
     // the others' their name), row 1 individual from `first` in steps
     // of 8, row 2 shared (capcode `shared`, or off when 0).
-    static OrderSpec Order(const std::string& name, std::size_t count, std::uint32_t first,
-                           std::uint32_t shared = 0, std::string prefix = {}) {
+    static OrderContent Order(const std::string& name, std::size_t count, std::uint32_t first,
+                              std::uint32_t shared = 0, std::string prefix = {}) {
         if (prefix.empty()) {
             prefix = name == "depot" || name == "first" || name == "soak" ? "SN-" : name + "-";
         }
-        OrderSpec spec;
-        spec.name = name;
-        spec.numbering = "list";
-        spec.batchTemplate.mode = Generation::V2;
-        PagerSettings& settings = spec.batchTemplate.settings;
+        OrderContent content;
+        content.name = name;
+        content.numbering = "list";
+        content.batchTemplate.mode = Generation::V2;
+        PagerSettings& settings = content.batchTemplate.settings;
         settings.capcodes = {0, shared, 0, 0, 0, 0, 0, 0};
         settings.capcodeEnabled = {0, shared ? std::uint8_t{1} : std::uint8_t{0}, 0, 0, 0, 0, 0, 0};
-        spec.batchTemplate.rows = TemplateRows(settings);
-        spec.batchTemplate.rows[0] = CapcodeRowKind::Individual;
+        content.batchTemplate.rows = TemplateRows(settings);
+        content.batchTemplate.rows[0] = CapcodeRowKind::Individual;
         for (std::size_t n = 0; n < count; ++n) {
             Assignment assignment;
             assignment.serialNumber = prefix + std::to_string(n + 1);
             assignment.capcodes[0] = first + 8 * static_cast<std::uint32_t>(n);
-            spec.assignments.push_back(assignment);
-            spec.lines.push_back(n + 2);
+            content.assignments.push_back(assignment);
+            content.lines.push_back(n + 2);
         }
-        return spec;
+        return content;
     }
 
     static AttemptFacts Facts(const std::string& cradle = "usb:3-1.4") {

@@ -27,11 +27,12 @@ TEST(OrderPlan, AListNumbersItsColumnsAndSharesTheTemplateRowsItLeavesOut) {
     const OrderPlan plan = PlanFromList("depot", Template(), list, false);
     ASSERT_TRUE(plan.errors.empty()) << Joined(plan.errors);
     EXPECT_EQ(
-        SharedRowsText(plan.spec),
+        SharedRowsText(plan.content),
         std::vector<std::string>{"capcode 1, 1200000, is shared by every pager of this order"});
     // An empty cell leaves that row off on that pager: the template's capcode never fills it.
-    const PagerSettings second = ApplyAssignment(
-        plan.spec.batchTemplate.settings, plan.spec.batchTemplate.rows, plan.spec.assignments[1]);
+    const PagerSettings second =
+        ApplyAssignment(plan.content.batchTemplate.settings, plan.content.batchTemplate.rows,
+                        plan.content.assignments[1]);
     EXPECT_EQ(EnabledCapcodes(second), std::vector<std::uint32_t>{1200000});
     EXPECT_EQ(second.capcodes[1], 0u);
 }

@@ -63,7 +63,8 @@ OrderPlan PlanOrder(const BatchCommandOptions& options, const BatchTemplate& bat
                              *options.count, options.sharedOnly);
     }
     if (!plan.errors.empty()) {
-        std::string text = "The order \"" + plan.spec.name + "\" is refused; nothing was written:";
+        std::string text =
+            "The order \"" + plan.content.name + "\" is refused; nothing was written:";
         for (const std::string& error : plan.errors) {
             text += "\n  " + error;
         }
@@ -321,14 +322,14 @@ int ReleaseCommand(const JournalCommandOptions& options) {
 }
 
 // The note for an order whose pagers all take the template's serial number.
-std::optional<std::string> SharedSerialText(const OrderSpec& spec) {
-    const bool own = std::any_of(spec.assignments.begin(), spec.assignments.end(),
+std::optional<std::string> SharedSerialText(const OrderContent& content) {
+    const bool own = std::any_of(content.assignments.begin(), content.assignments.end(),
                                  [](const Assignment& a) { return a.serialNumber.has_value(); });
     if (own) {
         return std::nullopt;
     }
     const std::string serial =
-        PagerText(UnalignedSerialNumber(spec.batchTemplate.settings.serialNumber));
+        PagerText(UnalignedSerialNumber(content.batchTemplate.settings.serialNumber));
     return "Every pager of this order gets the template's serial number" +
            (serial.empty() ? std::string(" (none)") : " " + serial) +
            ": give the list a serial column for pagers of their own.";
@@ -357,7 +358,7 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
     std::unique_ptr<Ledger> ledger = OpenLedger(options.journalPath, station, options.lease);
     OrderInfo order;
     try {
-        order = ledger->OpenOrder(plan.spec);
+        order = ledger->OpenOrder(plan.content);
     } catch (const LedgerRefusal& refusal) {
         throw CradleCommandError(kExitBadInput,
                                  std::string(refusal.what()) + "\nNothing was written.");
@@ -398,10 +399,10 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
         (order.created ? "" : ", " + std::to_string(before.programmed) + " programmed before") +
         (order.added > 0 && !order.created ? ", " + std::to_string(order.added) + " new" : "") +
         ".");
-    for (const std::string& line : SharedRowsText(plan.spec)) {
+    for (const std::string& line : SharedRowsText(plan.content)) {
         display.Say(line + ".");
     }
-    if (std::optional<std::string> serial = SharedSerialText(plan.spec)) {
+    if (std::optional<std::string> serial = SharedSerialText(plan.content)) {
         display.Say(*serial);
     }
     const std::string ledgerName = options.journalPath;
@@ -414,7 +415,7 @@ int BatchCommand(const BatchCommandOptions& options, InterruptWatch& interrupts)
     }
     batchOptions.attemptsPerPager = options.attempts;
     batchOptions.station = station;
-    Batch batch(*ledger, order, plan.spec.batchTemplate, batchOptions, display);
+    Batch batch(*ledger, order, plan.content.batchTemplate, batchOptions, display);
     for (auto& site : sites) {
         batch.AddSite(std::move(site));
     }

@@ -146,13 +146,15 @@ TEST_P(LedgerServer, LeasesAndStationNames) {
 
 // A lost connection: the claim asked for again is the one made, and the end is recorded once.
 TEST_P(LedgerServer, ALostConnectionLosesNothing) {
-    auto ledger = Station("one");
+    // The station's connection is named, so that only it is cut, not another test's.
+    const std::string named = "cut_" + place;
+    auto ledger = Ledger::OpenForRecording(where + " application_name=" + named,
+                                           std::chrono::system_clock::now, {"one", 30s});
     const OrderInfo order = ledger->OpenOrder(Order("depot", 2, 3000));
     const std::optional<Claim> claim = ledger->ClaimNext(order.id, Facts("one", "k1"));
-    admin->Query("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
-                 "application_name = '' AND pid <> pg_backend_pid() AND query NOT LIKE '%"
-                 "pg_terminate_backend%' AND usename = current_user AND state <> 'active'",
-                 {});
+    admin->Query("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name "
+                 "= ?1",
+                 {named});
     bool lost = false;
     for (int tries = 0; tries < 20; ++tries) {
         try {

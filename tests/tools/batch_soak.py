@@ -280,17 +280,23 @@ class Soak:
         return problems, counts, len(entries), len(memories)
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def soak_arguments(description, kills, max_kill_s, budget_s):
+    """The options both soaks take, with their own defaults for how hard they go."""
+    parser = argparse.ArgumentParser(description=description)
     parser.add_argument("--pagers", type=int, default=60)
-    parser.add_argument("--cradles", type=int, default=3)
-    parser.add_argument("--kills", type=int, default=30)
-    parser.add_argument("--max-kill-s", type=float, default=1.0)
-    parser.add_argument("--budget-s", type=float, default=120)
+    parser.add_argument("--kills", type=int, default=kills)
+    parser.add_argument("--max-kill-s", type=float, default=max_kill_s)
+    parser.add_argument("--budget-s", type=float, default=budget_s)
     parser.add_argument("--delay-ms", type=int, default=1)
     parser.add_argument("--faults-per-million", type=int, default=5000)
     parser.add_argument("--attempts", type=int, default=1000)
     parser.add_argument("--seed", type=int, default=int(time.time()))
+    return parser
+
+
+def main():
+    parser = soak_arguments(__doc__.splitlines()[0], kills=30, max_kill_s=1.0, budget_s=120)
+    parser.add_argument("--cradles", type=int, default=3)
     parser.add_argument("--keep", help="run in this folder and keep it, to look into afterwards")
     args = parser.parse_args()
 

@@ -13,7 +13,6 @@ assignment programmed, free, or held with its pager named.
 
 Prints the figures; exits 1 when a fact does not hold.
 """
-import argparse
 import os
 import random
 import signal
@@ -118,16 +117,8 @@ class StationSoak(batch_soak.Soak):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--pagers", type=int, default=60)
-    parser.add_argument("--kills", type=int, default=20)
-    parser.add_argument("--max-kill-s", type=float, default=1.5)
-    parser.add_argument("--budget-s", type=float, default=150)
-    parser.add_argument("--delay-ms", type=int, default=1)
-    parser.add_argument("--faults-per-million", type=int, default=5000)
-    parser.add_argument("--attempts", type=int, default=1000)
-    parser.add_argument("--seed", type=int, default=int(time.time()))
-    args = parser.parse_args()
+    args = batch_soak.soak_arguments(__doc__.splitlines()[0], kills=20, max_kill_s=1.5,
+                                     budget_s=150).parse_args()
 
     started = time.monotonic()
     with tempfile.TemporaryDirectory(prefix="pager-station-soak-") as folder:

@@ -26,16 +26,6 @@ PagerSettings ApplyAssignment(const PagerSettings& templateSettings, const Capco
     return settings;
 }
 
-std::vector<std::uint32_t> AssignedCapcodes(const Assignment& assignment) {
-    std::vector<std::uint32_t> capcodes;
-    for (const auto& capcode : assignment.capcodes) {
-        if (capcode) {
-            capcodes.push_back(*capcode);
-        }
-    }
-    return capcodes;
-}
-
 std::vector<std::uint32_t> EnabledCapcodes(const PagerSettings& settings) {
     std::vector<std::uint32_t> capcodes;
     for (std::size_t row = 0; row < settings.capcodes.size(); ++row) {

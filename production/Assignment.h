@@ -36,9 +36,6 @@ struct Assignment {
 PagerSettings ApplyAssignment(const PagerSettings& templateSettings, const CapcodeRows& rows,
                               const Assignment& assignment);
 
-// The capcodes the assignment gives, in row order: the numbers a batch hands out once only.
-std::vector<std::uint32_t> AssignedCapcodes(const Assignment& assignment);
-
 // Capcodes separated by blanks, as the journal keeps and lists them.
 std::string CapcodesText(const std::vector<std::uint32_t>& capcodes);
 

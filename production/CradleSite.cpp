@@ -35,25 +35,6 @@ CradleSite::Seat CradleSite::Identify() {
     return *outcome.identity == Generation::V1 ? Seat::V1 : Seat::V2;
 }
 
-CradleSite::Holding CradleSite::StillHolds(const PagerImage& image, std::uint32_t blocksWritten) {
-    const std::uint32_t blocks =
-        std::clamp<std::uint32_t>(blocksWritten, 1, kSettingsBlocksWithSerial);
-    for (std::uint32_t block = 0; block < blocks; ++block) {
-        const std::uint32_t address = block * kBlockSize;
-        if (!link_.ReadBlock(address)) {
-            return Holding::NoAnswer;
-        }
-        const std::uint8_t* data = link_.ReplyData();
-        if (block == 0 && !GenerationOfIdentity(data)) {
-            return Holding::Empty;
-        }
-        if (!std::equal(data, data + kBlockSize, image.begin() + address)) {
-            return Holding::Other;
-        }
-    }
-    return Holding::Same;
-}
-
 std::optional<Generation> GenerationOf(CradleSite::Seat seat) {
     switch (seat) {
     case CradleSite::Seat::V1:

@@ -38,11 +38,6 @@ public:
     enum class Seat { V1, V2, Empty, NoAnswer };
     Seat Identify();
 
-    // Whether the pager in the cradle is the one a write of this image broke off on: it holds
-    // the first blocks the write sent (of the settings blocks, as many as were echoed).
-    enum class Holding { Same, Other, Empty, NoAnswer };
-    Holding StillHolds(const PagerImage& image, std::uint32_t blocksWritten);
-
 private:
     std::string id_;
     std::unique_ptr<UsbXpressLibrary> usb_;

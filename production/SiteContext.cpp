@@ -20,8 +20,6 @@ const char* ActivityText(SiteActivity activity) {
         return "take the pager out";
     case SiteActivity::WaitingForLedger:
         return "waiting for the ledger";
-    case SiteActivity::WaitingForEnter:
-        return "round done: seat the next pagers, then press Enter";
     case SiteActivity::Finished:
         break;
     }
@@ -46,8 +44,7 @@ void SiteContext::Show(SiteActivity activity) {
     view_.activity = activity;
     view_.blocks = 0;
     view_.blocksDone = 0;
-    if (activity == SiteActivity::WaitingForPager || activity == SiteActivity::Finished ||
-        activity == SiteActivity::WaitingForEnter) {
+    if (activity == SiteActivity::WaitingForPager || activity == SiteActivity::Finished) {
         view_.serialNumber.clear();
         view_.capcode.reset();
     }

@@ -17,7 +17,6 @@ enum class SiteActivity {
     Writing,
     Verifying,
     WaitingForRemoval,
-    WaitingForEnter, // a round without --auto is done; the next one starts on Enter
     WaitingForLedger, // the ledger's server does not answer
     Finished,
 };

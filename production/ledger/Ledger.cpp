@@ -789,19 +789,13 @@ void Ledger::AddAssignments(std::int64_t order, const OrderContent& content, std
             const std::uint32_t capcode = *assignment.capcodes[row];
             // Planned once in the whole ledger, and never a capcode a pager may already carry
             // for someone else (a group call, or a number a journal recorded).
-            bool planned = false;
-            try {
-                // No statement may fail here: on a server it would spoil the transaction.
-                planned = db.Execute("INSERT INTO planned_capcodes (capcode, assignment) SELECT "
-                                     "?1, ?2 WHERE NOT EXISTS (SELECT 1 FROM capcode_owner WHERE "
-                                     "capcode = ?1 AND (assignment IS NULL OR assignment <> ?2)) "
-                                     "ON CONFLICT (capcode) DO NOTHING",
-                                     {std::int64_t{capcode}, assignmentId}) == 1;
-            } catch (const SqlError& error) {
-                if (!error.constraint) {
-                    throw;
-                }
-            }
+            // No statement may fail here: on a server it would spoil the transaction.
+            const bool planned =
+                db.Execute("INSERT INTO planned_capcodes (capcode, assignment) SELECT ?1, ?2 "
+                           "WHERE NOT EXISTS (SELECT 1 FROM capcode_owner WHERE capcode = ?1 AND "
+                           "(assignment IS NULL OR assignment <> ?2)) ON CONFLICT (capcode) DO "
+                           "NOTHING",
+                           {std::int64_t{capcode}, assignmentId}) == 1;
             if (!planned) {
                 throw LedgerRefusal("capcode " + std::to_string(capcode) + " of " +
                                     PlaceOf(content, i) + " (capcode" + std::to_string(row + 1) +

@@ -50,12 +50,6 @@ std::string DifferencesText(const MemoryDifferences& differences, const char* fi
     return count + ", first at " + text + ".";
 }
 
-std::string MemoryDifferenceText(const PagerImage& first, const PagerImage& second,
-                                 std::span<const BlockRegion> regions, const char* firstName,
-                                 const char* secondName) {
-    return DifferencesText(FindDifferences(first, second, regions), firstName, secondName);
-}
-
 std::string IdentityText(const std::uint8_t* fourBytes) {
     std::string text = "The identity bytes are";
     for (int i = 0; i < 4; ++i)

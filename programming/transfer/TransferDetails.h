@@ -20,10 +20,6 @@ MemoryDifferences FindDifferences(const PagerImage& first, const PagerImage& sec
 // empty when nothing differs.
 std::string DifferencesText(const MemoryDifferences& differences, const char* firstName,
                             const char* secondName);
-std::string MemoryDifferenceText(const PagerImage& first, const PagerImage& second,
-                                 std::span<const BlockRegion> regions, const char* firstName,
-                                 const char* secondName);
-
 // "The identity bytes are 0xFF 0xFF 0xFF 0xFF; a V1 pager has "2011", a V2 pager "W50C"."
 std::string IdentityText(const std::uint8_t* fourBytes);
 
